@@ -1,0 +1,24 @@
+# The two commands of README.md: `make run` and `make test`.
+# Each installs what is missing, configures and builds into build/.
+BUILD ?= build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: deps configure build run test clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)
+
+run: build
+	@$(BUILD)/wazuna
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,199 @@
+#include "main1.h"
+
+#include "dblist/DbListTab.h"
+#include "editing/DeleteTab.h"
+#include "editing/DisplayTab.h"
+#include "editing/InputTab.h"
+#include "editing/ModifyTab.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/ListBox.h"
+#include "settings/Dirs.h"
+#include "site/FileList.h"
+#include "site/HtmlTab.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
+    : QMainWindow(parent),
+      Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
+      Label1(fieldLabel("Label1")),
+      SSTab1(named<QTabWidget>("SSTab1")),
+      m_dialogs(dialogs),
+      m_dirs(dirs),
+      m_lists(m_session, dialogs)
+{
+    setObjectName(QStringLiteral("main1"));
+    setWindowTitle(QStringLiteral("ＷＡＺＵＮＡ　（データベース作成＆ｈｔｍｌ化ツール）"));
+
+    displayTab = new DisplayTab(m_lists);
+    inputTab = new InputTab(m_lists);
+    deleteTab = new DeleteTab(m_lists);
+    modifyTab = new ModifyTab(m_lists);
+    htmlTab = new HtmlTab(m_lists);
+    dbListTab = new DbListTab(m_lists);
+    SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
+    SSTab1->addTab(inputTab, QStringLiteral("データ入力"));
+    SSTab1->addTab(deleteTab, QStringLiteral("データ削除"));
+    SSTab1->addTab(modifyTab, QStringLiteral("データ修正"));
+    SSTab1->addTab(htmlTab, QStringLiteral("ＨＴＭＬ作成"));
+    SSTab1->addTab(dbListTab, QStringLiteral("複数ＤＢ指定"));
+
+    auto *central = new QWidget;
+    auto *databaseRow = new QHBoxLayout;
+    databaseRow->addWidget(Label2);
+    databaseRow->addWidget(Label1, 1);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(2, 4, 2, 2);
+    layout->addLayout(databaseRow);
+    layout->addWidget(SSTab1, 1);
+    setCentralWidget(central);
+
+    ffile = menuBar()->addMenu(QStringLiteral("ファイル"));
+    ffile->setObjectName(QStringLiteral("ffile"));
+    dbmake = menuItem(ffile, "dbmake", QStringLiteral("データベースの指定"));
+    dbdel = menuItem(ffile, "dbdel", QStringLiteral("データベース設定クリア"));
+    eend = menuItem(ffile, "eend", QStringLiteral("終了"));
+    hhelp = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    hhelp->setObjectName(QStringLiteral("hhelp"));
+    setumei = menuItem(hhelp, "setumei", QStringLiteral("説明"));
+    sakusya = menuItem(hhelp, "sakusya", QStringLiteral("作者ＨＰ"));
+    hpsamp = menuItem(hhelp, "hpsamp", QStringLiteral("このツールにて作成したＨＰ"));
+    aabout = menuItem(hhelp, "aabout", QStringLiteral("バージョン"));
+
+    connect(dbmake, &QAction::triggered, this, &main1::dbmake_Click);
+    connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
+    connect(eend, &QAction::triggered, this, &main1::eend_Click);
+    connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
+
+    // The client area below the menu bar starts at 661 x 423.
+    resize(661, 423 + menuBar()->sizeHint().height());
+
+    startup();
+}
+
+void main1::startup()
+{
+    // The output folder; one that is gone falls back to the current folder.
+    const QString firstdir = m_dirs.regfirstdir(Dirs::Get);
+    if (!firstdir.isEmpty() && htmlTab->setOutputFolder(firstdir))
+        QDir::setCurrent(firstdir);
+    else
+        htmlTab->setOutputFolder(QDir::currentPath());
+
+    const QString settext = m_dirs.regsettext(Dirs::Get);
+    if (!settext.isEmpty())
+        dbListTab->Label28->setText(settext);
+
+    m_session.databasePath = m_dirs.regpgmname(Dirs::Get);
+    if (!m_session.databasePath.isEmpty() && QFileInfo::exists(m_session.databasePath)) {
+        Label1->setText(m_session.databasePath);
+    } else {
+        m_dialogs.message(QStringLiteral("メニューバーの「ファイル」「データベースの設定」を選択し\n"
+                                         "データベースを作成して下さい"));
+    }
+
+    inputTab->Label22->setText(QStringLiteral("ﾌｫｰﾏｯﾄ:\n"
+                                              "　subindexﾌｧｲﾙ名 　半角ｶﾝﾏ　 subindexﾀｲﾄﾙ名\n"
+                                              "　subindexﾌｧｲﾙ名 = 英数字半角8文字以内\n"
+                                              "例：\n"
+                                              "　sub100,初級編"));
+    SSTab1->setCurrentIndex(0);
+}
+
+void main1::shutdown()
+{
+    m_dirs.regfirstdir(Dirs::Put, htmlTab->outputFolder());
+}
+
+void main1::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    event->accept();
+}
+
+void main1::setDatabase(const QString &path)
+{
+    m_session.databasePath = path;
+    Label1->setText(path);
+    m_dirs.regpgmname(Dirs::Put, path);
+}
+
+void main1::dbmake_Click()
+{
+    const std::optional<QString> chosen = m_dialogs.saveFileName(
+        {QStringLiteral("ｱｸｾｽmdbﾌｧｲﾙ (*.mdb);;All Files (*)"), QStringLiteral("hpdata1.mdb"),
+         QDir::currentPath()});
+    if (!chosen || chosen->isEmpty())
+        return;
+    const QString f = *chosen;
+
+    const QFileInfo info(f);
+    if (info.exists() && !info.isDir()) {
+        const bool overwrite = m_dialogs.ask(
+            u'\n' + f + QStringLiteral(" のファイルに上書きしますか？\n") +
+                QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
+            QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning);
+        if (!overwrite) {
+            setDatabase(f);
+            return;
+        }
+    }
+
+    // The old file is replaced only once the new one stands complete, and a
+    // database that could not be made is reported, not made current.
+    QString error;
+    if (!Database(f).create(true, &error)) {
+        m_dialogs.message(QStringLiteral("データベースを作成できませんでした\n") + f + u'\n' +
+                          error);
+        return;
+    }
+    setDatabase(f);
+    htmlTab->File1->refresh();
+}
+
+void main1::dbdel_Click()
+{
+    const QString shown = Label1->text();
+    if (!shown.isEmpty() && QFileInfo::exists(shown)) {
+        if (m_dialogs.ask(QStringLiteral("データベース設定名をクリアします\n") + shown +
+                              QStringLiteral("\nよろしいですか？"),
+                          QStringLiteral("ファイル設定削除確認"), Dialogs::Icon::Warning)) {
+            setDatabase(QString());
+            htmlTab->File1->refresh();
+        }
+        return;
+    }
+    m_dirs.regpgmname(Dirs::Put, QString());
+    m_dialogs.message(QStringLiteral("データベースファイルがありません"));
+}
+
+void main1::eend_Click()
+{
+    close();
+}
+
+void main1::SSTab1_DblClick()
+{
+    htmlTab->Label9->clear();
+    deleteTab->Text2->clear();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "db/RecordLists.h"
+#include "db/Session.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class DbListTab;
+class DeleteTab;
+class Dialogs;
+class Dirs;
+class DisplayTab;
+class HtmlTab;
+class InputTab;
+class ModifyTab;
+
+// The tool's one window: the database row, the six tabs and the menus.
+// It assembles the tabs, restores the settings at start-up and writes the
+// output folder back at shut-down.
+class main1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent = nullptr);
+
+    const Session &session() const { return m_session; }
+
+    QLabel *Label2;  // データベース
+    QLabel *Label1;  // the current database path
+    QTabWidget *SSTab1;
+    DisplayTab *displayTab;
+    InputTab *inputTab;
+    DeleteTab *deleteTab;
+    ModifyTab *modifyTab;
+    HtmlTab *htmlTab;
+    DbListTab *dbListTab;
+
+    QMenu *ffile;
+    QAction *dbmake;
+    QAction *dbdel;
+    QAction *eend;
+    QMenu *hhelp;
+    QAction *setumei;
+    QAction *sakusya;
+    QAction *hpsamp;
+    QAction *aabout;
+
+public slots:
+    void dbmake_Click();
+    void dbdel_Click();
+    void eend_Click();
+    void SSTab1_DblClick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void startup();
+    void shutdown();
+    void setDatabase(const QString &path);
+
+    Dialogs &m_dialogs;
+    const Dirs &m_dirs;
+    Session m_session;
+    RecordLists m_lists;
+};

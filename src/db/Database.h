@@ -1,0 +1,47 @@
+#pragma once
+
+#include "QaRecord.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// The engine: one SQLite file per collection, table tbl1 and index idx1.
+// Every call opens the file, works and closes it before it returns; reads
+// open it read-only, so a file that is not one of ours is never changed.
+// Failures come back as a false/empty result with a reason in *error.
+class Database
+{
+public:
+    // Marks a file as ours ("WAZU") and gives its layout's version.
+    static constexpr int ApplicationId = 0x57415A55;
+    static constexpr int SchemaVersion = 1;
+    static constexpr int KindMax = 100;   // UTF-16 code units
+    static constexpr int QuestMax = 250;  // UTF-16 code units
+
+    explicit Database(QString path) : m_path(std::move(path)) {}
+    const QString &path() const { return m_path; }
+
+    // A new, empty database at the path. A file already there is replaced only
+    // when `replace` is set, and only once the new file is complete.
+    bool create(bool replace, QString *error = nullptr) const;
+
+    std::optional<qint64> count(QString *error = nullptr) const;
+
+    // Every record, in the order stored. `visit` returns false to stop early.
+    bool scan(const std::function<bool(const QaRecord &)> &visit,
+              QString *error = nullptr) const;
+    std::optional<QList<QaRecord>> readAll(QString *error = nullptr) const;
+
+    // Stores a record and gives its new number.
+    std::optional<qint64> add(const QaRecord &record, QString *error = nullptr) const;
+
+    // The first record stored with exactly this question; `found` is left
+    // empty when there is none. False only on failure.
+    bool findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
+                             QString *error = nullptr) const;
+
+private:
+    QString m_path;
+};

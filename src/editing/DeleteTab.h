@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class ListBox;
+class RecordLists;
+
+// Tab "データ削除": pick a record by its question and delete it.
+class DeleteTab : public QWidget
+{
+    Q_OBJECT
+public:
+    DeleteTab(RecordLists &lists, QWidget *parent = nullptr);
+
+    QPushButton *Command5;  // ①データ表示（質問）
+    ListBox *List2;         // questions
+    QLabel *Label8;         // ②上記データ１行選択後
+    QPushButton *Command6;  // ③削除データの表示
+    QLabel *Label15;        // 種　類
+    QLineEdit *Text6;
+    QLabel *Label10;        // 質　問
+    QLineEdit *Text7;
+    QLabel *Label11;        // 答　え
+    QPlainTextEdit *Text2;
+    QLabel *Label12;        // 上記データを削除しますか？
+    QPushButton *Command7;  // ④　削　除　Ｏ　Ｋ
+    QPushButton *Command8;  // 削除しません
+    QLabel *Label7;         // record count
+    QFrame *Line2;
+
+private:
+    RecordLists &m_lists;
+};

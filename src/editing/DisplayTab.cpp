@@ -1,0 +1,52 @@
+#include "DisplayTab.h"
+
+#include "db/RecordLists.h"
+#include "platform/Controls.h"
+#include "platform/ListBox.h"
+
+#include <QGridLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
+    : QWidget(parent),
+      List8(named<ListBox>("List8")),
+      Command17(named<QPushButton>("Command17", QStringLiteral("種類の表示"))),
+      Option1(named<QRadioButton>("Option1", QStringLiteral("全データの表示"))),
+      Option2(named<QRadioButton>("Option2", QStringLiteral("選択種類データの表示"))),
+      Command18(named<QPushButton>("Command18", QStringLiteral("データの表示"))),
+      Label25(named<QLabel>("Label25",
+                            QStringLiteral("ｻﾌﾞﾒﾆｭｰhtml名　,　ｻﾌﾞﾒﾆｭｰﾀｲﾄﾙ名　/　ｻﾌﾞの質問内容　/"
+                                           "　ｻﾌﾞの答え"))),
+      List9(named<ListBox>("List9")),
+      List10(named<ListBox>("List10")),
+      Label24(fieldLabel("Label24")),
+      m_lists(lists)
+{
+    Option1->setChecked(true);
+    List10->hide();
+    List8->setFixedHeight(96);
+    Label24->setMinimumWidth(80);
+
+    auto *categories = new QVBoxLayout;
+    categories->addWidget(Command17, 0, Qt::AlignLeft);
+    categories->addWidget(List8);
+
+    auto *options = new QGridLayout;
+    options->addWidget(Option1, 0, 0);
+    options->addWidget(Option2, 1, 0);
+    options->addWidget(Command18, 2, 0, Qt::AlignLeft);
+    options->addWidget(Label24, 3, 0, Qt::AlignLeft);
+    options->setRowStretch(4, 1);
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(categories, 3);
+    top->addLayout(options, 2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(Label25);
+    layout->addWidget(List9, 1);
+    layout->addWidget(List10);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class ListBox;
+class RecordLists;
+
+// Tab "データ表示": browse all records or one category's as summary lines.
+class DisplayTab : public QWidget
+{
+    Q_OBJECT
+public:
+    DisplayTab(RecordLists &lists, QWidget *parent = nullptr);
+
+    ListBox *List8;          // categories
+    QPushButton *Command17;  // 種類の表示
+    QRadioButton *Option1;   // 全データの表示
+    QRadioButton *Option2;   // 選択種類データの表示
+    QPushButton *Command18;  // データの表示
+    QLabel *Label25;         // column heading
+    ListBox *List9;          // summary lines, possibly cut
+    ListBox *List10;         // hidden: the whole summary lines
+    QLabel *Label24;         // record count
+
+private:
+    RecordLists &m_lists;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class ListBox;
+class RecordLists;
+
+// Tab "データ入力": enter new records.
+class InputTab : public QWidget
+{
+    Q_OBJECT
+public:
+    InputTab(RecordLists &lists, QWidget *parent = nullptr);
+
+    QLabel *Label5;          // 種類
+    QComboBox *Combo1;       // category, typed or picked
+    QPushButton *Command12;  // 種類の読込（既存データ）
+    QLabel *Label22;         // format hint
+    QLabel *Label3;          // 質問
+    QLineEdit *Text1;        // question
+    QLabel *Label4;          // 答え
+    QPlainTextEdit *rtext1;  // answer
+    QLabel *Label26;         // size of the answer
+    QLabel *Label27;         // byte
+    QCheckBox *Check1;       // 改行を<br>改行にする
+    QPushButton *Command3;   // データの追加
+    QPushButton *Command4;   // 表示　更新
+    QLabel *Label6;          // record count
+    ListBox *List1;          // questions
+    QFrame *Line1;
+
+private:
+    RecordLists &m_lists;
+};

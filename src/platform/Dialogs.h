@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The one way the tool speaks to the user: message boxes and the save-file
+// dialog. The program uses QtDialogs; tests use ScriptedDialogs.
+class Dialogs
+{
+public:
+    enum class Icon { None, Warning };
+
+    struct SaveRequest {
+        QString filter;       // Qt filter text, e.g. "Text (*.txt);;All Files (*)"
+        QString proposedName; // file name put in the name field
+        QString initialDir;
+    };
+
+    virtual ~Dialogs() = default;
+
+    // A box with an OK button only, titled with the application's name.
+    virtual void message(const QString &text) = 0;
+    // A Yes/No question; only Yes returns true.
+    virtual bool ask(const QString &text, const QString &title, Icon icon) = 0;
+    // The save form of the file dialog: no overwrite question, no extension
+    // added. Nothing when cancelled.
+    virtual std::optional<QString> saveFileName(const SaveRequest &request) = 0;
+};

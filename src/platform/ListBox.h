@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QListView>
+#include <QStringList>
+
+class QStringListModel;
+
+// A list box: lines kept in the order added, numbered from 0, with at most
+// one selected line (-1 when none). Backed by a string model so that a list
+// of a hundred thousand lines fills in one step.
+class ListBox : public QListView
+{
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent = nullptr);
+
+    void clear();
+    void addItem(const QString &text);
+    void setItems(const QStringList &lines);
+    void removeItem(int row);
+
+    int count() const;
+    QString item(int row) const;
+    QStringList items() const;
+
+    int currentRow() const;         // the selected line, -1 when none
+    void setCurrentRow(int row);    // -1 clears the selection
+    QString currentText() const;    // empty when none selected
+
+signals:
+    void lineDoubleClicked(int row);
+
+private:
+    QStringListModel *m_model;
+};

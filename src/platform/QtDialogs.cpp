@@ -1,0 +1,38 @@
+#include "QtDialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+const QString appTitle = QStringLiteral("wazuna");
+}
+
+void QtDialogs::message(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, appTitle, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool QtDialogs::ask(const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    title.isEmpty() ? appTitle : title, text,
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::saveFileName(const SaveRequest &request)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setNameFilter(request.filter);
+    dialog.setDirectory(request.initialDir.isEmpty() ? QDir::currentPath() : request.initialDir);
+    dialog.selectFile(request.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Dialogs.h"
+
+class QWidget;
+
+class QtDialogs : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    void message(const QString &text) override;
+    bool ask(const QString &text, const QString &title, Icon icon) override;
+    std::optional<QString> saveFileName(const SaveRequest &request) override;
+
+private:
+    QWidget *m_parent;
+};

@@ -1,0 +1,46 @@
+#include "ScriptedDialogs.h"
+
+#include <QTest>
+
+void ScriptedDialogs::message(const QString &text)
+{
+    m_shown.append({Shown::Message, text, {}, Icon::None, {}});
+}
+
+bool ScriptedDialogs::ask(const QString &text, const QString &title, Icon icon)
+{
+    m_shown.append({Shown::Question, text, title, icon, {}});
+    if (m_answers.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("unscripted question: ") + title + u' ' + text),
+                     __FILE__, __LINE__);
+        return false;
+    }
+    return m_answers.dequeue();
+}
+
+std::optional<QString> ScriptedDialogs::saveFileName(const SaveRequest &request)
+{
+    m_shown.append({Shown::Save, request.proposedName, request.filter, Icon::None,
+                    request.initialDir});
+    if (m_files.isEmpty()) {
+        QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return m_files.dequeue();
+}
+
+QStringList ScriptedDialogs::messages() const
+{
+    QStringList texts;
+    for (const Shown &s : m_shown)
+        if (s.kind == Shown::Message)
+            texts.append(s.text);
+    return texts;
+}
+
+void ScriptedDialogs::clear()
+{
+    m_shown.clear();
+    m_answers.clear();
+    m_files.clear();
+}

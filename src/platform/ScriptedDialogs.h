@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+// Dialogs for tests: records everything shown and answers from a script.
+// A question or a save dialog that nobody scripted fails the running test
+// and is answered No / cancelled.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Shown {
+        enum Kind { Message, Question, Save } kind;
+        QString text;  // message or question text; for Save, the proposed name
+        QString title; // question title; for Save, the filter
+        Icon icon = Icon::None;
+        QString initialDir; // Save only
+    };
+
+    void message(const QString &text) override;
+    bool ask(const QString &text, const QString &title, Icon icon) override;
+    std::optional<QString> saveFileName(const SaveRequest &request) override;
+
+    // Script
+    void answer(bool yes) { m_answers.enqueue(yes); }
+    void chooseFile(const QString &path) { m_files.enqueue(path); }
+    void cancelFile() { m_files.enqueue(std::nullopt); }
+
+    // Record
+    const QList<Shown> &shown() const { return m_shown; }
+    QStringList messages() const; // texts of the OK-only boxes, in order
+    void clear();
+    bool scriptUsedUp() const { return m_answers.isEmpty() && m_files.isEmpty(); }
+
+private:
+    QList<Shown> m_shown;
+    QQueue<bool> m_answers;
+    QQueue<std::optional<QString>> m_files;
+};
