@@ -1,0 +1,550 @@
+#include "app/main1.h"
+#include "db/Database.h"
+#include "db/RecordLists.h"
+#include "platform/ScriptedDialogs.h"
+#include "settings/Dirs.h"
+#include "site/FileList.h"
+#include "site/HtmlTab.h"
+#include "support/FileSnapshot.h"
+#include "support/RawSqlite.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+const QString startupMessage =
+    u"メニューバーの「ファイル」「データベースの設定」を選択し\nデータベースを作成して下さい"_s;
+
+template <class T> T *control(const QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+QString labelText(const QObject &window, const char *name)
+{
+    return control<QLabel>(window, name)->text();
+}
+
+void trigger(const QObject &window, const char *action)
+{
+    control<QAction>(window, action)->trigger();
+}
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+class TestMain1 : public QObject
+{
+    Q_OBJECT
+
+    QString m_originalFolder;
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<Dirs> m_dirs;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+
+    QString path(const QString &name) const { return m_tmp->filePath(name); }
+    QString cwd() const { return path(u"current folder"_s); }
+
+    // A database of ours stored as the current one, so the window opens with it.
+    QString storeExistingDatabase()
+    {
+        const QString file = path(u"current.mdb"_s);
+        if (!Database(file).create(false) || !Database(file).add({0, u"k"_s, u"q"_s, u"a"_s}))
+            return {};
+        m_dirs->regpgmname(Dirs::Put, file);
+        return file;
+    }
+
+    // What the window says the current database is, in its three places.
+    static void verifyDatabase(const main1 &w, const QString &shown, const QString &current,
+                               const QString &stored, const Dirs &dirs)
+    {
+        QCOMPARE(labelText(w, "Label1"), shown);
+        QCOMPARE(w.session().databasePath, current);
+        QCOMPARE(dirs.regpgmname(Dirs::Get), stored);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        m_originalFolder = QDir::currentPath();
+    }
+
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_tmp->isValid());
+        // Start-up and dbmake use the process's current folder: make it ours.
+        QVERIFY(QDir().mkdir(cwd()));
+        QVERIFY(QDir::setCurrent(cwd()));
+        m_dirs = std::make_unique<Dirs>(path(u"wazuna.ini"_s));
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+    }
+
+    void cleanup()
+    {
+        QDir::setCurrent(m_originalFolder);
+        QVERIFY2(m_dialogs->scriptUsedUp(), "a scripted answer was never asked for");
+    }
+
+    void firstLaunch_data()
+    {
+        QTest::addColumn<QByteArray>("settingsFile"); // empty: none
+        QTest::newRow("no settings") << QByteArray();
+        QTest::newRow("garbage settings")
+            << QByteArray("[startup]\nfirstdir=a,b\npgmname2=\xff\xfe,\x01\nsettext2=@Size(1 2)\n");
+    }
+
+    void firstLaunch()
+    {
+        QFETCH(QByteArray, settingsFile);
+        if (!settingsFile.isEmpty())
+            QVERIFY(writeFile(m_dirs->fileName(), settingsFile));
+        const QStringList before = snapshot(m_tmp->path());
+
+        main1 w(*m_dialogs, *m_dirs);
+
+        QCOMPARE(m_dialogs->messages(), QStringList(startupMessage));
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        QCOMPARE(labelText(w, "Label1"), QString());
+        QCOMPARE(labelText(w, "Label28"), QString());
+        QCOMPARE(w.session().databasePath, QString());
+        QCOMPARE(w.htmlTab->outputFolder(), native(cwd()));
+        QCOMPARE(control<QTabWidget>(w, "SSTab1")->currentIndex(), 0);
+
+        const QList<std::pair<const char *, bool>> options = {
+            {"Option1", true}, {"Option2", false}, {"Option5", false}, {"Option6", true}};
+        for (const auto &[name, checked] : options)
+            QVERIFY2(control<QRadioButton>(w, name)->isChecked() == checked, name);
+        QVERIFY(control<QCheckBox>(w, "Check1")->isChecked());
+        QVERIFY(!control<QCheckBox>(w, "Check2")->isChecked());
+        QCOMPARE(control<QLineEdit>(w, "Text8")->text(), u"index.html"_s);
+        QCOMPARE(labelText(w, "Label22"),
+                 QStringList({u"ﾌｫｰﾏｯﾄ:"_s, u"　subindexﾌｧｲﾙ名 　半角ｶﾝﾏ　 subindexﾀｲﾄﾙ名"_s,
+                              u"　subindexﾌｧｲﾙ名 = 英数字半角8文字以内"_s, u"例："_s,
+                              u"　sub100,初級編"_s})
+                     .join(u'\n'));
+
+        // Start-up only reads the settings.
+        QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    void storedDatabase_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("make"); // 0 nothing, 1 a database, 2 a text file
+        QTest::newRow("file gone") << u"gone.mdb"_s << 0;
+        QTest::newRow("existing database") << u"hpdata1.mdb"_s << 1;
+        QTest::newRow("blanks, Japanese, apostrophe") << u"問題 集's.mdb"_s << 1;
+        QTest::newRow("existing file, not checked") << u"notes.mdb"_s << 2;
+    }
+
+    void storedDatabase()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, make);
+        const QString file = path(name);
+        if (make == 1)
+            QVERIFY(Database(file).create(false));
+        if (make == 2)
+            QVERIFY(writeFile(file, "text\r\n"));
+        m_dirs->regpgmname(Dirs::Put, file);
+
+        main1 w(*m_dialogs, *m_dirs);
+
+        // A missing file is still the current database, only not shown.
+        QCOMPARE(m_dialogs->messages(), make ? QStringList() : QStringList(startupMessage));
+        verifyDatabase(w, make ? file : QString(), file, file, *m_dirs);
+        if (QTest::currentTestFailed())
+            return;
+        if (make == 0)
+            QVERIFY(!QFile::exists(file));
+    }
+
+    void listFileShownInLabel28()
+    {
+        const QString listFile = path(u"複数 DB's,一覧.txt"_s);
+        m_dirs->regsettext(Dirs::Put, listFile);
+        main1 w(*m_dialogs, *m_dirs);
+        m_dialogs->clear();
+        QCOMPARE(labelText(w, "Label28"), listFile);
+    }
+
+    void outputFolderRestored_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("make"); // 0 nothing, 1 a folder, 2 a file
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("existing folder") << u"出力 フォルダ's"_s << 1 << true;
+        QTest::newRow("folder gone") << u"gone"_s << 0 << false;
+        QTest::newRow("names a file") << u"page.html"_s << 2 << false;
+    }
+
+    void outputFolderRestored()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, make);
+        QFETCH(bool, restored);
+        const QString folder = path(stored);
+        if (make == 1)
+            QVERIFY(QDir().mkdir(folder));
+        if (make == 2)
+            QVERIFY(writeFile(folder, "<html>"));
+        m_dirs->regfirstdir(Dirs::Put, folder);
+
+        main1 w(*m_dialogs, *m_dirs);
+        m_dialogs->clear();
+
+        const QString expected = restored ? folder : cwd();
+        QCOMPARE(w.htmlTab->outputFolder(), native(expected));
+        QCOMPARE(w.htmlTab->File1->path(), native(expected));
+        // The restored folder becomes the process's current folder too.
+        QCOMPARE(QFileInfo(QDir::currentPath()).canonicalFilePath(),
+                 QFileInfo(expected).canonicalFilePath());
+    }
+
+    void shutdownWritesOutputFolder_data()
+    {
+        QTest::addColumn<bool>("changeFolder");
+        QTest::addColumn<bool>("viaMenu");
+        QTest::newRow("untouched, closed") << false << false;
+        QTest::newRow("changed, closed") << true << false;
+        QTest::newRow("changed, 終了") << true << true;
+    }
+
+    void shutdownWritesOutputFolder()
+    {
+        QFETCH(bool, changeFolder);
+        QFETCH(bool, viaMenu);
+        const QString other = path(u"site 出力"_s);
+        QVERIFY(QDir().mkdir(other));
+        const QString gone = path(u"gone.mdb"_s);
+        m_dirs->regpgmname(Dirs::Put, gone);
+        {
+            main1 w(*m_dialogs, *m_dirs);
+            if (changeFolder)
+                QVERIFY(w.htmlTab->setOutputFolder(other));
+            if (viaMenu)
+                trigger(w, "eend");
+            else
+                w.close();
+        }
+        const QString expected = native(changeFolder ? other : cwd());
+        QCOMPARE(m_dirs->regfirstdir(Dirs::Get), expected);
+        // Nothing else is saved: the database path stays as it was stored.
+        QCOMPARE(m_dirs->regpgmname(Dirs::Get), gone);
+        QCOMPARE(m_dirs->regsettext(Dirs::Get), QString());
+
+        QDir::setCurrent(cwd());
+        main1 again(*m_dialogs, *m_dirs);
+        QCOMPARE(again.htmlTab->outputFolder(), expected);
+        m_dialogs->clear();
+    }
+
+    void dbmakeNewName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << u"hpdata1.mdb"_s;
+        QTest::newRow("blanks, Japanese, apostrophe") << u"新しい フォルダ/it's 問題.mdb"_s;
+    }
+
+    void dbmakeNewName()
+    {
+        QFETCH(QString, name);
+        const QString file = path(name);
+        const QString folder = QFileInfo(file).path();
+        QVERIFY(QDir().mkpath(folder));
+        storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs);
+        QVERIFY(w.htmlTab->setOutputFolder(folder));
+        QVERIFY(m_dialogs->shown().isEmpty());
+
+        m_dialogs->chooseFile(file);
+        trigger(w, "dbmake");
+
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        const ScriptedDialogs::Shown save = m_dialogs->shown().first();
+        QCOMPARE(save.kind, ScriptedDialogs::Shown::Save);
+        QCOMPARE(save.text, u"hpdata1.mdb"_s);
+        QVERIFY2(save.title.contains(u"*.mdb"_s), qPrintable(save.title));
+        QCOMPARE(QFileInfo(save.initialDir).canonicalFilePath(),
+                 QFileInfo(QDir::currentPath()).canonicalFilePath());
+
+        QString error;
+        QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
+        QCOMPARE(error, QString());
+        verifyDatabase(w, file, file, file, *m_dirs);
+        // The file list of the HTML tab shows the new file at once.
+        QVERIFY(w.htmlTab->File1->items().contains(QFileInfo(file).fileName()));
+    }
+
+    void dbmakeCancelled()
+    {
+        const QString current = storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs);
+        const QStringList before = snapshot(m_tmp->path());
+
+        m_dialogs->cancelFile();
+        trigger(w, "dbmake");
+
+        QCOMPARE(m_dialogs->shown().size(), 1); // the dialog only
+        verifyDatabase(w, current, current, current, *m_dirs);
+        QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    void dbmakeExistingFile_data()
+    {
+        QTest::addColumn<bool>("database"); // a database with records, or a text file
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("database, いいえ") << true << false;
+        QTest::newRow("database, はい") << true << true;
+        QTest::newRow("text file, いいえ") << false << false;
+        QTest::newRow("text file, はい") << false << true;
+    }
+
+    void dbmakeExistingFile()
+    {
+        QFETCH(bool, database);
+        QFETCH(bool, yes);
+        const QString folder = path(u"dbs"_s);
+        const QString file = folder + u"/old data's.mdb"_s;
+        QVERIFY(QDir().mkdir(folder));
+        if (database) {
+            QVERIFY(Database(file).create(false));
+            QVERIFY(Database(file).add({0, u"k"_s, u"q"_s, u"a"_s}));
+        } else {
+            QVERIFY(writeFile(file, "keep me\r\n"));
+        }
+        storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs);
+        const QStringList before = snapshot(folder);
+
+        m_dialogs->chooseFile(file);
+        m_dialogs->answer(yes);
+        trigger(w, "dbmake");
+
+        QCOMPARE(m_dialogs->shown().size(), 2);
+        const ScriptedDialogs::Shown question = m_dialogs->shown().at(1);
+        QCOMPARE(question.kind, ScriptedDialogs::Shown::Question);
+        QCOMPARE(
+            question.text,
+            u'\n' + file +
+                u" のファイルに上書きしますか？\n（「いいえ」を指定するとファイル設定のみを行う）"_s);
+        QCOMPARE(question.title, u"ファイル上書き確認"_s);
+        QCOMPARE(question.icon, Dialogs::Icon::Warning);
+
+        verifyDatabase(w, file, file, file, *m_dirs);
+        if (QTest::currentTestFailed())
+            return;
+        if (yes) {
+            QString error;
+            QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
+            QCOMPARE(error, QString());
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                     QStringList(QFileInfo(file).fileName()));
+        } else {
+            QCOMPARE(snapshot(folder), before);
+        }
+    }
+
+    void dbmakeCannotCreate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("needsPermissions");
+        QTest::newRow("folder missing") << u"nope/hpdata1.mdb"_s << false;
+        QTest::newRow("names a folder") << u"taken.mdb"_s << false;
+        QTest::newRow("read-only folder") << u"readonly/hpdata1.mdb"_s << true;
+    }
+
+    void dbmakeCannotCreate()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, needsPermissions);
+        if (needsPermissions && geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(QDir().mkdir(path(u"taken.mdb"_s)));
+        QVERIFY(QDir().mkdir(path(u"readonly"_s)));
+        QVERIFY(QFile::setPermissions(path(u"readonly"_s), QFile::ReadOwner | QFile::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(path(u"readonly"_s),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        const QString current = storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs);
+        const QStringList before = snapshot(m_tmp->path());
+
+        const QString file = path(name);
+        m_dialogs->chooseFile(file);
+        trigger(w, "dbmake");
+
+        // Reported with the path, and the database in use stays in use.
+        const QStringList messages = m_dialogs->messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().contains(file), qPrintable(messages.first()));
+        verifyDatabase(w, current, current, current, *m_dirs);
+        QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    void dbdelAsks_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("はい") << true;
+        QTest::newRow("いいえ") << false;
+    }
+
+    void dbdelAsks()
+    {
+        QFETCH(bool, yes);
+        const QString current = storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs);
+        const QStringList files = snapshot(m_tmp->path()).filter(u"current.mdb"_s);
+
+        m_dialogs->answer(yes);
+        trigger(w, "dbdel");
+
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        const ScriptedDialogs::Shown question = m_dialogs->shown().first();
+        QCOMPARE(question.kind, ScriptedDialogs::Shown::Question);
+        QCOMPARE(question.text,
+                 u"データベース設定名をクリアします\n"_s + current + u"\nよろしいですか？"_s);
+        QCOMPARE(question.title, u"ファイル設定削除確認"_s);
+        QCOMPARE(question.icon, Dialogs::Icon::Warning);
+        if (yes)
+            verifyDatabase(w, {}, {}, {}, *m_dirs);
+        else
+            verifyDatabase(w, current, current, current, *m_dirs);
+        if (QTest::currentTestFailed())
+            return;
+        // The file itself is never touched.
+        QCOMPARE(snapshot(m_tmp->path()).filter(u"current.mdb"_s), files);
+    }
+
+    void dbdelWithoutFile_data()
+    {
+        QTest::addColumn<bool>("deletedAfterStart");
+        QTest::newRow("Label1 empty") << false;
+        QTest::newRow("shown file deleted since") << true;
+    }
+
+    void dbdelWithoutFile()
+    {
+        QFETCH(bool, deletedAfterStart);
+        const QString file = storeExistingDatabase();
+        if (!deletedAfterStart)
+            QVERIFY(QFile::remove(file));
+        main1 w(*m_dialogs, *m_dirs);
+        if (deletedAfterStart)
+            QVERIFY(QFile::remove(file));
+        m_dialogs->clear();
+
+        trigger(w, "dbdel");
+
+        QCOMPARE(m_dialogs->messages(), QStringList(u"データベースファイルがありません"_s));
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        // Only the setting is cleared; the window keeps what it had.
+        verifyDatabase(w, deletedAfterStart ? file : QString(), file, QString(), *m_dirs);
+    }
+
+    void tabStripDoubleClick_data()
+    {
+        QTest::addColumn<int>("tab");
+        for (int tab = 0; tab < 6; ++tab)
+            QTest::addRow("tab %d", tab) << tab;
+    }
+
+    void tabStripDoubleClick()
+    {
+        QFETCH(int, tab);
+        main1 w(*m_dialogs, *m_dirs);
+        m_dialogs->clear();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *label9 = control<QLabel>(w, "Label9");
+        auto *text2 = control<QPlainTextEdit>(w, "Text2");
+        label9->setText(u" 12"_s);
+        text2->setPlainText(u"答え\n二行目"_s);
+        QTabBar *bar = control<QTabWidget>(w, "SSTab1")->tabBar();
+
+        // A single click only switches the tab.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QCOMPARE(bar->currentIndex(), tab);
+        QCOMPARE(label9->text(), u" 12"_s);
+        QCOMPARE(text2->toPlainText(), u"答え\n二行目"_s);
+
+        QTest::mouseDClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QCOMPARE(label9->text(), QString());
+        QCOMPARE(text2->toPlainText(), QString());
+        QVERIFY(m_dialogs->shown().isEmpty());
+    }
+
+    void kensu_data()
+    {
+        QTest::addColumn<QString>("name"); // empty: no database set
+        QTest::addColumn<int>("make");     // 0 nothing, 1 text file, 2 folder, 3 database
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("message");
+        const QString noData = u"データがありません"_s;
+        QTest::newRow("no database")
+            << QString() << 0 << 0 << 0 << u"環境設定にてアクセスデータベースを作成してください"_s;
+        QTest::newRow("missing file") << u"gone.mdb"_s << 0 << 0 << 0 << noData;
+        QTest::newRow("text file") << u"notes.mdb"_s << 1 << 0 << 0 << noData;
+        QTest::newRow("folder") << u"folder.mdb"_s << 2 << 0 << 0 << noData;
+        QTest::newRow("empty database") << u"empty.mdb"_s << 3 << 0 << 0 << QString();
+        QTest::newRow("three records") << u"データ 's.mdb"_s << 3 << 3 << 3 << QString();
+        QTest::newRow("beyond 16 bits") << u"large.mdb"_s << 3 << 40000 << 40000 << QString();
+    }
+
+    void kensu()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, make);
+        QFETCH(int, records);
+        QFETCH(int, expected);
+        QFETCH(QString, message);
+        Session session;
+        if (!name.isEmpty())
+            session.databasePath = path(name);
+        if (make == 1)
+            QVERIFY(writeFile(session.databasePath, "text\r\n"));
+        if (make == 2)
+            QVERIFY(QDir().mkdir(session.databasePath));
+        if (make == 3) {
+            QVERIFY(Database(session.databasePath).create(false));
+            QVERIFY(RawSqlite(session.databasePath).insertRecords(records));
+        }
+
+        RecordLists lists(session, *m_dialogs);
+        QCOMPARE(lists.kensu(), expected);
+        QCOMPARE(m_dialogs->messages(), message.isEmpty() ? QStringList() : QStringList(message));
+        QCOMPARE(m_dialogs->shown().size(), message.isEmpty() ? 0 : 1);
+    }
+};
+
+QTEST_MAIN(TestMain1)
+#include "tst_main1.moc"

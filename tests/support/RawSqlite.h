@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <sqlite3.h>
+
+// Direct access to a database file, bypassing the engine, so a test can
+// check what landed on disk and make files the engine would never make.
+class RawSqlite
+{
+public:
+    explicit RawSqlite(const QString &path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr) !=
+            SQLITE_OK)
+            QTest::qFail("cannot open the database file", __FILE__, __LINE__);
+    }
+    RawSqlite(const RawSqlite &) = delete;
+    RawSqlite &operator=(const RawSqlite &) = delete;
+    ~RawSqlite() { sqlite3_close_v2(m_db); }
+
+    bool exec(const char *sql)
+    {
+        char *message = nullptr;
+        const bool ok = sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK;
+        if (!ok)
+            qWarning("sqlite: %s", message);
+        sqlite3_free(message);
+        return ok;
+    }
+
+    // Column `column` of every row of the query, as text.
+    QStringList column(const char *sql, int column = 0)
+    {
+        QStringList values;
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) != SQLITE_OK)
+            return {QStringLiteral("<error>")};
+        while (sqlite3_step(st) == SQLITE_ROW)
+            values.append(
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, column))));
+        sqlite3_finalize(st);
+        return values;
+    }
+
+    qint64 integer(const char *sql)
+    {
+        const QStringList values = column(sql);
+        return values.size() == 1 ? values.first().toLongLong() : -1;
+    }
+
+    // `n` records in one transaction: fast enough for tens of thousands.
+    bool insertRecords(int n)
+    {
+        if (!exec("BEGIN"))
+            return false;
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)",
+                               -1, &st, nullptr) != SQLITE_OK)
+            return false;
+        bool ok = true;
+        for (int i = 0; ok && i < n; ++i) {
+            const QByteArray quest = "q" + QByteArray::number(i);
+            sqlite3_bind_text(st, 1, "sub100,a", -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 2, quest.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 3, "a", -1, SQLITE_STATIC);
+            ok = sqlite3_step(st) == SQLITE_DONE;
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        return exec(ok ? "COMMIT" : "ROLLBACK") && ok;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
