@@ -110,7 +110,7 @@ private:
 class Statement
 {
 public:
-    Statement(const Connection &connection, const char *sql) : m_connection(connection)
+    Statement(const Connection &connection, const char *sql)
     {
         if (sqlite3_prepare_v2(connection.handle(), sql, -1, &m_stmt, nullptr) != SQLITE_OK)
             m_stmt = nullptr;
@@ -135,17 +135,13 @@ public:
     // A NULL reads as empty text.
     QString text(int column) const
     {
-        const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(m_stmt, column));
+        const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
         if (!data)
             return {};
-        const int bytes = sqlite3_column_bytes16(m_stmt, column);
-        return QString(reinterpret_cast<const QChar *>(data), bytes / int(sizeof(char16_t)));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
     }
 
-    QString error() const { return m_connection.lastError(); }
-
 private:
-    const Connection &m_connection;
     sqlite3_stmt *m_stmt = nullptr;
 };
 
@@ -166,8 +162,9 @@ bool Connection::pragma(const char *name, qint64 &value, QString *error)
     return true;
 }
 
-constexpr int ReadFlags = SQLITE_OPEN_READONLY;
-constexpr int WriteFlags = SQLITE_OPEN_READWRITE;
+// A connection is used by one thread only.
+constexpr int ReadFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+constexpr int WriteFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 
 bool openVerified(Connection &c, const QString &path, int flags, QString *error)
 {
@@ -257,16 +254,23 @@ std::optional<qint64> Database::count(QString *error) const
     return st.integer(0);
 }
 
-bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString *error) const
+bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString *error,
+                    Fields fields, const QString *kind) const
 {
     Connection c;
     if (!openVerified(c, m_path, ReadFlags, error))
         return false;
-    Statement st(c, SelectAll);
+    static const char *const queries[2][2] = {
+        {SelectAll, "SELECT No, kind, quest, anser FROM tbl1 WHERE kind = ?1 ORDER BY No"},
+        {"SELECT No, kind, quest, NULL FROM tbl1 ORDER BY No",
+         "SELECT No, kind, quest, NULL FROM tbl1 WHERE kind = ?1 ORDER BY No"}};
+    Statement st(c, queries[fields == Fields::All ? 0 : 1][kind ? 1 : 0]);
     if (!st.ok()) {
         setError(error, c.lastError());
         return false;
     }
+    if (kind)
+        st.bind(1, *kind);
     int rc;
     while ((rc = st.step()) == SQLITE_ROW) {
         if (!visit(recordAt(st)))

@@ -29,9 +29,13 @@ public:
 
     std::optional<qint64> count(QString *error = nullptr) const;
 
-    // Every record, in the order stored. `visit` returns false to stop early.
-    bool scan(const std::function<bool(const QaRecord &)> &visit,
-              QString *error = nullptr) const;
+    // Listings that show no answers need not read them.
+    enum class Fields { All, WithoutAnswer };
+
+    // Every record, in the order stored, or only those whose category is
+    // exactly `kind`. `visit` returns false to stop early.
+    bool scan(const std::function<bool(const QaRecord &)> &visit, QString *error = nullptr,
+              Fields fields = Fields::All, const QString *kind = nullptr) const;
     std::optional<QList<QaRecord>> readAll(QString *error = nullptr) const;
 
     // Stores a record and gives its new number.

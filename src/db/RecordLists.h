@@ -3,10 +3,17 @@
 #include "Database.h"
 #include "Session.h"
 
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
 class Dialogs;
+class ListBox;
 
-// The routines that fill the window's lists from the current database. They
-// speak to the user through Dialogs and never hold the file open between calls.
+// The routines that fill the window's lists from the current database. Each
+// asks kensu first and tells the user when there is nothing to list; a list
+// is changed only once its records have been read whole.
 class RecordLists
 {
 public:
@@ -16,11 +23,38 @@ public:
     // why there is nothing to count.
     int kensu();
 
+    // Each distinct category once, in ascending order; the combo shows the
+    // smallest, the list selects it.
+    void dbdispk(QComboBox *combo);
+    void dbdispl(ListBox *list);
+    // Every question, in stored order, and the count with a leading blank.
+    void dbdisps(QLabel *count, ListBox *list);
+    // The record of the question selected in `list`, into three boxes; the
+    // focus then goes to `next`.
+    void dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlainTextEdit *anser,
+                QWidget *next);
+
+    // Questions of all records / of one category into `target`, their record
+    // numbers into the parallel `numbers`.
+    void hyouji(ListBox *target, QLabel *count, ListBox *numbers);
+    void hyoujisel(ListBox *target, QLabel *count, const QString &category, ListBox *numbers);
+    // Summary lines of all records (cut to 60 in `target`, whole in `full`) /
+    // of one category (whole in both).
+    void hyoujiall(ListBox *target, QLabel *count, ListBox *full);
+    void hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *full);
+
     Database database() const { return Database(m_session.databasePath); }
     Session &session() { return m_session; }
     Dialogs &dialogs() { return m_dialogs; }
 
 private:
+    bool hasRecords(int &n);
+    bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
+              const QString *kind = nullptr);
+    std::optional<QStringList> distinctKinds();
+    void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
+    void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *full);
+
     Session &m_session;
     Dialogs &m_dialogs;
 };

@@ -2,6 +2,7 @@
 
 #include "db/RecordLists.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
 #include <QGridLayout>
@@ -29,6 +30,10 @@ DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
     List8->setFixedHeight(96);
     Label24->setMinimumWidth(80);
 
+    connect(Command17, &QPushButton::clicked, this, &DisplayTab::Command17_Click);
+    connect(Command18, &QPushButton::clicked, this, &DisplayTab::Command18_Click);
+    connect(List9, &ListBox::lineDoubleClicked, this, &DisplayTab::List9_DblClick);
+
     auto *categories = new QVBoxLayout;
     categories->addWidget(Command17, 0, Qt::AlignLeft);
     categories->addWidget(List8);
@@ -49,4 +54,33 @@ DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
     layout->addWidget(Label25);
     layout->addWidget(List9, 1);
     layout->addWidget(List10);
+}
+
+void DisplayTab::Command17_Click()
+{
+    m_lists.dbdispl(List8);
+}
+
+void DisplayTab::Command18_Click()
+{
+    if (Option1->isChecked()) {
+        m_lists.hyoujiall(List9, Label24, List10);
+        return;
+    }
+    if (List8->count() == 0) {
+        m_lists.dialogs().message(QStringLiteral("種類を表示して下さい"));
+        return;
+    }
+    if (List8->currentRow() < 0) {
+        m_lists.dialogs().message(QStringLiteral("種類を選択して下さい"));
+        return;
+    }
+    m_lists.hyoujisel2(List9, Label24, List8->currentText(), List10);
+}
+
+void DisplayTab::List9_DblClick()
+{
+    const int row = List9->currentRow();
+    if (row >= 0 && row < List10->count())
+        m_lists.dialogs().message(List10->item(row));
 }

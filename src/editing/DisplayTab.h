@@ -25,6 +25,11 @@ public:
     ListBox *List10;         // hidden: the whole summary lines
     QLabel *Label24;         // record count
 
+public slots:
+    void Command17_Click();  // list the categories
+    void Command18_Click();  // list the records
+    void List9_DblClick();   // show a line whole
+
 private:
     RecordLists &m_lists;
 };

@@ -1,6 +1,9 @@
 #include "InputTab.h"
 
+#include "db/AnswerText.h"
+#include "db/Database.h"
 #include "db/RecordLists.h"
+#include "platform/Dialogs.h"
 #include "platform/Controls.h"
 #include "platform/ListBox.h"
 
@@ -38,6 +41,19 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label6->setMinimumWidth(70);
     rtext1->setTabChangesFocus(true);
+    rtext1_Change();
+
+    connect(Command3, &QPushButton::clicked, this, &InputTab::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &InputTab::Command4_Click);
+    connect(Command12, &QPushButton::clicked, this, &InputTab::Command12_Click);
+    connect(rtext1, &QPlainTextEdit::textChanged, this, &InputTab::rtext1_Change);
+    // Enter moves on from the category to the question, and on to the answer.
+    connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1,
+            [this] { Text1->setFocus(); });
+    connect(Text1, &QLineEdit::returnPressed, rtext1, [this] { rtext1->setFocus(); });
+    connect(Check1, &QCheckBox::toggled, this,
+            [this](bool on) { m_lists.session().brLineBreaks = on; });
+    m_lists.session().brLineBreaks = Check1->isChecked();
 
     auto *fields = new QGridLayout;
     fields->addWidget(Label5, 0, 0);
@@ -70,4 +86,74 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
     layout->addLayout(fields, 3);
     layout->addWidget(Line1);
     layout->addLayout(right, 2);
+}
+
+void InputTab::Command3_Click()
+{
+    Dialogs &dialogs = m_lists.dialogs();
+    const QString quest = Text1->text();
+    const QString anser = AnswerText::fromWidget(rtext1->toPlainText());
+    if (quest.isEmpty() || anser.isEmpty()) {
+        dialogs.message(QStringLiteral("データが入力されていません"));
+        return;
+    }
+    const QString kind = Combo1->currentText();
+    if (!kind.contains(u',')) {
+        dialogs.message(
+            QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)"));
+        return;
+    }
+    // Refused here rather than cut or lost in the database.
+    if (kind.size() > Database::KindMax) {
+        dialogs.message(QStringLiteral("種類は%1文字以内で入れて下さい（今は%2文字です）")
+                            .arg(Database::KindMax)
+                            .arg(kind.size()));
+        return;
+    }
+    if (quest.size() > Database::QuestMax) {
+        dialogs.message(QStringLiteral("質問は%1文字以内で入れて下さい（今は%2文字です）")
+                            .arg(Database::QuestMax)
+                            .arg(quest.size()));
+        return;
+    }
+    if (!dtuika(kind, quest, anser))
+        return;
+    dialogs.message(QStringLiteral("データが追加されました"));
+    Command4_Click();
+    Text1->clear();
+    rtext1->clear();
+}
+
+bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &anser)
+{
+    const Session &session = m_lists.session();
+    if (session.databasePath.isEmpty()) {
+        m_lists.dialogs().message(
+            QStringLiteral("環境設定にてアクセスデータベースを作成してください"));
+        return false;
+    }
+    QString error;
+    const QaRecord record{0, kind, quest, AnswerText::brplus(anser, session.brLineBreaks)};
+    if (!m_lists.database().add(record, &error)) {
+        m_lists.dialogs().message(QStringLiteral("データを追加できませんでした\n") +
+                                  session.databasePath + u'\n' + error);
+        return false;
+    }
+    return true;
+}
+
+void InputTab::Command4_Click()
+{
+    m_lists.dbdisps(Label6, List1);
+}
+
+void InputTab::Command12_Click()
+{
+    m_lists.dbdispk(Combo1);
+}
+
+void InputTab::rtext1_Change()
+{
+    const int size = AnswerText::byteCount(AnswerText::fromWidget(rtext1->toPlainText()));
+    Label26->setText(u' ' + QString::number(size));
 }

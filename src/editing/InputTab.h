@@ -36,6 +36,14 @@ public:
     ListBox *List1;          // questions
     QFrame *Line1;
 
+public slots:
+    void Command3_Click();   // add a record
+    void Command4_Click();   // list the questions
+    void Command12_Click();  // load the categories
+    void rtext1_Change();    // size counter
+
 private:
+    bool dtuika(const QString &kind, const QString &quest, const QString &anser);
+
     RecordLists &m_lists;
 };

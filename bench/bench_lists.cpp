@@ -1,0 +1,131 @@
+// How long the window's listings take on a large collection.
+//   build/bench/bench_lists [records] [categories]
+// Builds a database of that many records (default 100,000 in 1,000
+// categories) in a temporary folder, shows the window offscreen and times
+// each listing through its button, as a user would press it.
+#include "app/main1.h"
+#include "db/Database.h"
+#include "db/RecordLists.h"
+#include "editing/DisplayTab.h"
+#include "editing/InputTab.h"
+#include "platform/ListBox.h"
+#include "platform/ScriptedDialogs.h"
+#include "settings/Dirs.h"
+#include "site/HtmlTab.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace {
+
+bool fill(const QString &path, int records, int categories)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        return false;
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
+                       nullptr);
+    const QString answer = QStringLiteral("これは答えの本文です。<br>\r\n").repeated(12);
+    for (int i = 0; i < records; ++i) {
+        const int c = (i * 7919) % categories; // categories interleaved, as entered over time
+        const QByteArray kind = QStringLiteral("sub%1,分類%2").arg(c).arg(c).toUtf8();
+        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
+        const QByteArray anser = answer.toUtf8();
+        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+template <class F>
+void timed(const char *what, F &&action, const std::function<int()> &lines)
+{
+    QElapsedTimer timer;
+    timer.start();
+    action();
+    QApplication::processEvents(); // the view lays out and paints what it got
+    std::printf("%-44s %7.1f ms  %7d lines\n", what, timer.nsecsElapsed() / 1e6, lines());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int categories = argc > 2 ? std::atoi(argv[2]) : 1000;
+
+    QTemporaryDir dir;
+    if (qEnvironmentVariableIsSet("BENCH_KEEP")) dir.setAutoRemove(false);
+    const QString path = dir.filePath(QStringLiteral("bench.mdb"));
+    QString error;
+    if (!Database(path).create(false, &error) || !fill(path, records, categories)) {
+        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%d records in %d categories, %lld bytes\n", records, categories,
+                static_cast<long long>(QFileInfo(path).size()));
+
+    ScriptedDialogs dialogs;
+    Dirs dirs(dir.filePath(QStringLiteral("wazuna.ini")));
+    dirs.regpgmname(Dirs::Put, path);
+    main1 window(dialogs, dirs);
+    window.show();
+    QApplication::processEvents();
+
+    DisplayTab *display = window.displayTab;
+    InputTab *input = window.inputTab;
+    HtmlTab *html = window.htmlTab;
+    Session session;
+    session.databasePath = path;
+    RecordLists lists(session, dialogs);
+
+    window.SSTab1->setCurrentIndex(0);
+    timed("categories into List8 (種類の表示)", [&] { display->Command17->click(); },
+          [&] { return display->List8->count(); });
+    display->Option1->setChecked(true);
+    timed("all summaries into List9 (全データ)", [&] { display->Command18->click(); },
+          [&] { return display->List9->count(); });
+    display->Option2->setChecked(true);
+    display->List8->setCurrentRow(0);
+    timed("one category's summaries (選択種類)", [&] { display->Command18->click(); },
+          [&] { return display->List9->count(); });
+
+    window.SSTab1->setCurrentIndex(1);
+    timed("questions into List1 (表示　更新)", [&] { input->Command4->click(); },
+          [&] { return input->List1->count(); });
+    timed("categories into Combo1 (種類の読込)", [&] { input->Command12->click(); },
+          [&] { return input->Combo1->count(); });
+
+    window.SSTab1->setCurrentIndex(4);
+    timed("questions and numbers into List4/List5", [&] {
+        lists.hyouji(html->List4, html->Label9, html->List5);
+    }, [&] { return html->List4->count(); });
+    timed("one category into List4/List5", [&] {
+        lists.hyoujisel(html->List4, html->Label9, QStringLiteral("sub1,分類1"), html->List5);
+    }, [&] { return html->List4->count(); });
+
+    if (!dialogs.messages().isEmpty())
+        std::printf("messages shown: %s\n", qPrintable(dialogs.messages().join(u" | ")));
+    return 0;
+}

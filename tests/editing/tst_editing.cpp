@@ -1,0 +1,320 @@
+// The data input and data display tabs, driven through their controls.
+#include "db/Database.h"
+#include "db/RecordLists.h"
+#include "editing/DisplayTab.h"
+#include "editing/InputTab.h"
+#include "platform/ListBox.h"
+#include "platform/ScriptedDialogs.h"
+#include "support/FileSnapshot.h"
+#include "support/RawSqlite.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString added = QStringLiteral("データが追加されました");
+const QString notEntered = QStringLiteral("データが入力されていません");
+const QString badFormat =
+    QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)");
+const QString noDatabase = QStringLiteral("環境設定にてアクセスデータベースを作成してください");
+} // namespace
+
+class TestEditing : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+
+    void addChecksInOrder_data();
+    void addChecksInOrder();
+    void addStores();
+    void addLineBreakForms_data();
+    void addLineBreakForms();
+    void addWithoutDatabase();
+    void addToFileThatIsNotOurs();
+    void loadCategories();
+    void sizeCounter_data();
+    void sizeCounter();
+    void enterMovesOn();
+
+    void displayNeedsCategories();
+    void displayAllCutAndRead();
+    void displayOneCategory();
+    void doubleClickOnNothing();
+
+private:
+    QStringList stored(const char *column);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    Session m_session;
+    ScriptedDialogs m_dialogs;
+};
+
+void TestEditing::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("データ 1.mdb"));
+    QVERIFY(Database(m_path).create(false));
+    m_session = Session{};
+    m_session.databasePath = m_path;
+    m_dialogs.clear();
+}
+
+QStringList TestEditing::stored(const char *column)
+{
+    const QByteArray sql = QByteArray("SELECT ") + column + " FROM tbl1 ORDER BY No";
+    return RawSqlite(m_path, SQLITE_OPEN_READONLY).column(sql.constData());
+}
+
+void TestEditing::addChecksInOrder_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("quest");
+    QTest::addColumn<QString>("anser");
+    QTest::addColumn<QString>("message");
+    const QString ok = QStringLiteral("sub100,初級編");
+    QTest::newRow("empty question first") << u"no comma"_qs << QString() << u"a"_qs << notEntered;
+    QTest::newRow("empty answer first") << QString() << u"q"_qs << QString() << notEntered;
+    QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs << badFormat;
+    QTest::newRow("empty category") << QString() << u"q"_qs << u"a"_qs << badFormat;
+    QTest::newRow("category of 101")
+        << QString(96, u'x') + u",abcd"_qs << u"q"_qs << u"a"_qs
+        << u"種類は100文字以内で入れて下さい（今は101文字です）"_qs;
+    QTest::newRow("question of 251") << ok << QString(251, u'問') << u"a"_qs
+                                     << u"質問は250文字以内で入れて下さい（今は251文字です）"_qs;
+}
+
+// A refused input stores nothing and keeps every field as typed.
+void TestEditing::addChecksInOrder()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, quest);
+    QFETCH(QString, anser);
+    QFETCH(QString, message);
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    tab.Combo1->setEditText(kind);
+    tab.Text1->setText(quest);
+    tab.rtext1->setPlainText(anser);
+    tab.Command3->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{message});
+    QCOMPARE(Database(m_path).count(), 0);
+    QCOMPARE(tab.Combo1->currentText(), kind);
+    QCOMPARE(tab.Text1->text(), quest);
+    QCOMPARE(tab.rtext1->toPlainText(), anser);
+}
+
+void TestEditing::addStores()
+{
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    const QString longest = QString(250, u'問');
+    const QStringList kinds{u"sub100,初級編"_qs, u",abc"_qs, QString(99, u'k') + u','};
+    const QStringList quests{u"It's"_qs, u" "_qs, longest};
+    for (int i = 0; i < kinds.size(); ++i) {
+        tab.Combo1->setEditText(kinds.at(i));
+        tab.Text1->setText(quests.at(i));
+        tab.rtext1->setPlainText(QStringLiteral("答え"));
+        tab.Command3->click();
+        QCOMPARE(tab.Text1->text(), QString());
+        QCOMPARE(tab.rtext1->toPlainText(), QString());
+        QCOMPARE(tab.Combo1->currentText(), kinds.at(i));
+    }
+    QCOMPARE(m_dialogs.messages(), (QStringList{added, added, added}));
+    QCOMPARE(stored("kind"), kinds);
+    QCOMPARE(stored("quest"), quests);
+    QCOMPARE(tab.List1->items(), quests);
+    QCOMPARE(tab.Label6->text(), u" 3"_qs);
+    QCOMPARE(tab.Combo1->count(), 0); // only the load button fills the list
+}
+
+void TestEditing::addLineBreakForms_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("ticked") << true << u"a\nb"_qs << u"a<br>\r\nb"_qs;
+    QTest::newRow("ticked, trailing break") << true << u"a\n"_qs << u"a<br>\r\n"_qs;
+    QTest::newRow("clear") << false << u"a\nb"_qs << u"a\r\nb"_qs;
+}
+
+void TestEditing::addLineBreakForms()
+{
+    QFETCH(bool, ticked);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    QVERIFY(tab.Check1->isChecked());
+    tab.Check1->setChecked(ticked);
+    QCOMPARE(m_session.brLineBreaks, ticked);
+    tab.Combo1->setEditText(QStringLiteral("s,t"));
+    tab.Text1->setText(QStringLiteral("q"));
+    tab.rtext1->setPlainText(typed);
+    tab.Command3->click();
+    QCOMPARE(this->stored("anser"), QStringList{stored});
+}
+
+void TestEditing::addWithoutDatabase()
+{
+    m_session.databasePath.clear();
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    tab.Combo1->setEditText(QStringLiteral("s,t"));
+    tab.Text1->setText(QStringLiteral("q"));
+    tab.rtext1->setPlainText(QStringLiteral("a"));
+    tab.Command3->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{noDatabase});
+    QCOMPARE(tab.Text1->text(), u"q"_qs);
+    QCOMPARE(tab.rtext1->toPlainText(), u"a"_qs);
+}
+
+// A failed add says so, never "added", and leaves the file and the inputs.
+void TestEditing::addToFileThatIsNotOurs()
+{
+    const QString text = m_dir->filePath(QStringLiteral("notes.mdb"));
+    QVERIFY(writeFile(text, "not a database\n"));
+    m_session.databasePath = text;
+    const QStringList before = snapshot(m_dir->path());
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    tab.Combo1->setEditText(QStringLiteral("s,t"));
+    tab.Text1->setText(QStringLiteral("q"));
+    tab.rtext1->setPlainText(QStringLiteral("a"));
+    tab.Command3->click();
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    QVERIFY(m_dialogs.messages().constFirst().startsWith(u"データを追加できませんでした\n"_qs));
+    QVERIFY(m_dialogs.messages().constFirst().contains(text));
+    QCOMPARE(tab.Text1->text(), u"q"_qs);
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestEditing::loadCategories()
+{
+    for (const char *kind : {"sub200,B", "sub100,A", "sub200,B"})
+        QVERIFY(Database(m_path).add({0, QString::fromUtf8(kind), u"q"_qs, u"a"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    tab.Command12->click();
+    QCOMPARE(tab.Combo1->count(), 2);
+    QCOMPARE(tab.Combo1->itemText(0), u"sub100,A"_qs);
+    QCOMPARE(tab.Combo1->itemText(1), u"sub200,B"_qs);
+    QCOMPARE(tab.Combo1->currentText(), u"sub100,A"_qs);
+}
+
+void TestEditing::sizeCounter_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("empty") << QString() << u" 0"_qs;
+    QTest::newRow("abc") << u"abc"_qs << u" 3"_qs;
+    QTest::newRow("あいう") << u"あいう"_qs << u" 6"_qs;
+    QTest::newRow("line break") << u"a\nb"_qs << u" 4"_qs;
+}
+
+void TestEditing::sizeCounter()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, shown);
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    QCOMPARE(tab.Label26->text(), u" 0"_qs);
+    tab.rtext1->setPlainText(u"something else"_qs);
+    tab.rtext1->setPlainText(answer);
+    QCOMPARE(tab.Label26->text(), shown);
+}
+
+void TestEditing::enterMovesOn()
+{
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowActive(&tab));
+    tab.Combo1->setFocus();
+    QTest::keyClick(tab.Combo1->lineEdit(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), tab.Text1);
+    QTest::keyClick(tab.Text1, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), tab.rtext1);
+    QTest::keyClicks(tab.rtext1, u"a"_qs);
+    QTest::keyClick(tab.rtext1, Qt::Key_Return);
+    QTest::keyClicks(tab.rtext1, u"b"_qs);
+    QCOMPARE(tab.rtext1->toPlainText(), u"a\nb"_qs);
+    QVERIFY(m_dialogs.messages().isEmpty());
+}
+
+void TestEditing::displayNeedsCategories()
+{
+    QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q"_qs, u"a"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    DisplayTab tab(lists);
+    QVERIFY(tab.Option1->isChecked());
+    tab.Option2->setChecked(true);
+    tab.Command18->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{u"種類を表示して下さい"_qs});
+    tab.Command17->click();
+    tab.List8->setCurrentRow(-1);
+    m_dialogs.clear();
+    tab.Command18->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{u"種類を選択して下さい"_qs});
+    QCOMPARE(tab.List9->count(), 0);
+}
+
+void TestEditing::displayAllCutAndRead()
+{
+    const QString answer = QString(80 - 17, u'答'); // head "s.html , t / q / " is 17
+    QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q"_qs, answer}));
+    QVERIFY(Database(m_path).add({0, u"u,v"_qs, u"q2"_qs, u"a2"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    DisplayTab tab(lists);
+    tab.Command18->click();
+    const QString line = u"s.html , t / q / "_qs + answer;
+    QCOMPARE(tab.List9->items(), (QStringList{line.left(60), u"u.html , v / q2 / a2"_qs}));
+    QCOMPARE(tab.Label24->text(), u" 2"_qs);
+
+    tab.List9->setCurrentRow(0);
+    emit tab.List9->doubleClicked(tab.List9->model()->index(0, 0));
+    QCOMPARE(m_dialogs.messages(), QStringList{line});
+}
+
+void TestEditing::displayOneCategory()
+{
+    QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q1"_qs, u"a1"_qs}));
+    QVERIFY(Database(m_path).add({0, u"u,v"_qs, QString(70, u'q'), u"a2"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    DisplayTab tab(lists);
+    tab.show();
+    tab.Command18->click(); // all first, so the double-click must read the new listing
+    tab.Command17->click();
+    QCOMPARE(tab.List8->items(), (QStringList{u"s,t"_qs, u"u,v"_qs}));
+    tab.List8->setCurrentRow(1);
+    tab.Option2->setChecked(true);
+    QCOMPARE(tab.List9->count(), 2); // switching options alone lists nothing
+    tab.Command18->click();
+    const QString line = u"u.html , v / "_qs + QString(70, u'q') + u" / a2"_qs;
+    QCOMPARE(tab.List9->items(), QStringList{line});
+    QCOMPARE(tab.Label24->text(), u"1"_qs);
+    tab.List9->setCurrentRow(0);
+    tab.List9_DblClick();
+    QCOMPARE(m_dialogs.messages(), QStringList{line});
+}
+
+void TestEditing::doubleClickOnNothing()
+{
+    RecordLists lists(m_session, m_dialogs);
+    DisplayTab tab(lists);
+    tab.List9_DblClick();
+    QVERIFY(m_dialogs.messages().isEmpty());
+}
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"
