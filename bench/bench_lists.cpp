@@ -26,7 +26,8 @@
 #include <cstdio>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 
 bool fill(const QString &path, int records, int categories)
 {
@@ -55,8 +56,7 @@ bool fill(const QString &path, int records, int categories)
     return ok;
 }
 
-template <class F>
-void timed(const char *what, F &&action, const std::function<int()> &lines)
+template <class F> void timed(const char *what, F &&action, const std::function<int()> &lines)
 {
     QElapsedTimer timer;
     timer.start();
@@ -76,7 +76,8 @@ int main(int argc, char *argv[])
     const int categories = argc > 2 ? std::atoi(argv[2]) : 1000;
 
     QTemporaryDir dir;
-    if (qEnvironmentVariableIsSet("BENCH_KEEP")) dir.setAutoRemove(false);
+    if (qEnvironmentVariableIsSet("BENCH_KEEP"))
+        dir.setAutoRemove(false);
     const QString path = dir.filePath(QStringLiteral("bench.mdb"));
     QString error;
     if (!Database(path).create(false, &error) || !fill(path, records, categories)) {
@@ -101,29 +102,38 @@ int main(int argc, char *argv[])
     RecordLists lists(session, dialogs);
 
     window.SSTab1->setCurrentIndex(0);
-    timed("categories into List8 (種類の表示)", [&] { display->Command17->click(); },
-          [&] { return display->List8->count(); });
+    timed(
+        "categories into List8 (種類の表示)", [&] { display->Command17->click(); },
+        [&] { return display->List8->count(); });
     display->Option1->setChecked(true);
-    timed("all summaries into List9 (全データ)", [&] { display->Command18->click(); },
-          [&] { return display->List9->count(); });
+    timed(
+        "all summaries into List9 (全データ)", [&] { display->Command18->click(); },
+        [&] { return display->List9->count(); });
     display->Option2->setChecked(true);
     display->List8->setCurrentRow(0);
-    timed("one category's summaries (選択種類)", [&] { display->Command18->click(); },
-          [&] { return display->List9->count(); });
+    timed(
+        "one category's summaries (選択種類)", [&] { display->Command18->click(); },
+        [&] { return display->List9->count(); });
 
     window.SSTab1->setCurrentIndex(1);
-    timed("questions into List1 (表示　更新)", [&] { input->Command4->click(); },
-          [&] { return input->List1->count(); });
-    timed("categories into Combo1 (種類の読込)", [&] { input->Command12->click(); },
-          [&] { return input->Combo1->count(); });
+    timed(
+        "questions into List1 (表示　更新)", [&] { input->Command4->click(); },
+        [&] { return input->List1->count(); });
+    timed(
+        "categories into Combo1 (種類の読込)", [&] { input->Command12->click(); },
+        [&] { return input->Combo1->count(); });
 
     window.SSTab1->setCurrentIndex(4);
-    timed("questions and numbers into List4/List5", [&] {
-        lists.hyouji(html->List4, html->Label9, html->List5);
-    }, [&] { return html->List4->count(); });
-    timed("one category into List4/List5", [&] {
-        lists.hyoujisel(html->List4, html->Label9, QStringLiteral("sub1,分類1"), html->List5);
-    }, [&] { return html->List4->count(); });
+    timed(
+        "questions and numbers into List4/List5",
+        [&] { lists.hyouji(html->List4, html->Label9, html->List5); },
+        [&] { return html->List4->count(); });
+    timed(
+        "one category into List4/List5",
+        [&] {
+            lists.hyoujisel(html->List4, html->Label9, QStringLiteral("sub1,分類1"), html->List5);
+        },
+        [&] { return html->List4->count(); });
 
     if (!dialogs.messages().isEmpty())
         std::printf("messages shown: %s\n", qPrintable(dialogs.messages().join(u" | ")));

@@ -3,18 +3,15 @@
 // Settings and Desktop are those of Qt's test mode, so nothing of the user's
 // is touched.
 #include "app/main1.h"
+#include "platform/Appearance.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
-#include <QFontDatabase>
-#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -23,12 +20,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    const QString japanese = QStringLiteral("Noto Sans CJK JP");
-    if (QFontDatabase::hasFamily(japanese)) {
-        QFont font(japanese);
-        font.setPointSize(9);
-        QApplication::setFont(font);
-    }
+    setUpJapaneseAppearance(app);
 
     QTemporaryDir settingsDir;
     ScriptedDialogs dialogs;
@@ -42,7 +34,6 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
         const QString file = QDir(out).filePath(QStringLiteral("tab%1.png").arg(tab));
         window.grab().save(file);
-        std::printf("tab min %dx%d ", window.SSTab1->currentWidget()->minimumSizeHint().width(), window.SSTab1->currentWidget()->minimumSizeHint().height());
         std::printf("%s %dx%d (client %dx%d, minimum %dx%d)\n", qPrintable(file), window.width(),
                     window.height(), window.centralWidget()->width(),
                     window.centralWidget()->height(), window.minimumSizeHint().width(),

@@ -1,16 +1,14 @@
 #include "main1.h"
+#include "platform/Appearance.h"
 #include "platform/QtDialogs.h"
 #include "settings/Dirs.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 // Without a display Qt would abort with a trace; say what to do instead.
 bool displayAvailable()
@@ -35,20 +33,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wazuna"));
 
-    // The messages name the buttons (「いいえ」), so they must read in Japanese
-    // whatever the locale.
-    QTranslator translator;
-    if (translator.load(QStringLiteral("qtbase_ja"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&translator);
-
-    // A Japanese face, so that kanji take their Japanese forms.
-    const QString japanese = QStringLiteral("Noto Sans CJK JP");
-    if (QFontDatabase::hasFamily(japanese)) {
-        QFont font(japanese);
-        font.setPointSize(9);
-        QApplication::setFont(font);
-    }
+    setUpJapaneseAppearance(app);
 
     QtDialogs dialogs;
     Dirs dirs;

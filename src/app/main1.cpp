@@ -22,7 +22,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 {
@@ -34,13 +35,9 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 } // namespace
 
 main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
-    : QMainWindow(parent),
-      Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
-      Label1(fieldLabel("Label1")),
-      SSTab1(named<QTabWidget>("SSTab1")),
-      m_dialogs(dialogs),
-      m_dirs(dirs),
-      m_lists(m_session, dialogs)
+    : QMainWindow(parent), Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
+      Label1(fieldLabel("Label1")), SSTab1(named<QTabWidget>("SSTab1")), m_dialogs(dialogs),
+      m_dirs(dirs), m_lists(m_session, dialogs)
 {
     setObjectName(QStringLiteral("main1"));
     setWindowTitle(QStringLiteral("ＷＡＺＵＮＡ　（データベース作成＆ｈｔｍｌ化ツール）"));
@@ -108,8 +105,9 @@ void main1::startup()
     if (!m_session.databasePath.isEmpty() && QFileInfo::exists(m_session.databasePath)) {
         Label1->setText(m_session.databasePath);
     } else {
-        m_dialogs.message(QStringLiteral("メニューバーの「ファイル」「データベースの設定」を選択し\n"
-                                         "データベースを作成して下さい"));
+        m_dialogs.message(
+            QStringLiteral("メニューバーの「ファイル」「データベースの設定」を選択し\n"
+                           "データベースを作成して下さい"));
     }
 
     inputTab->Label22->setText(QStringLiteral("ﾌｫｰﾏｯﾄ:\n"
@@ -140,19 +138,19 @@ void main1::setDatabase(const QString &path)
 
 void main1::dbmake_Click()
 {
-    const std::optional<QString> chosen = m_dialogs.saveFileName(
-        {QStringLiteral("ｱｸｾｽmdbﾌｧｲﾙ (*.mdb);;All Files (*)"), QStringLiteral("hpdata1.mdb"),
-         QDir::currentPath()});
+    const std::optional<QString> chosen =
+        m_dialogs.saveFileName({QStringLiteral("ｱｸｾｽmdbﾌｧｲﾙ (*.mdb);;All Files (*)"),
+                                QStringLiteral("hpdata1.mdb"), QDir::currentPath()});
     if (!chosen || chosen->isEmpty())
         return;
     const QString f = *chosen;
 
     const QFileInfo info(f);
     if (info.exists() && !info.isDir()) {
-        const bool overwrite = m_dialogs.ask(
-            u'\n' + f + QStringLiteral(" のファイルに上書きしますか？\n") +
-                QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
-            QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning);
+        const bool overwrite =
+            m_dialogs.ask(u'\n' + f + QStringLiteral(" のファイルに上書きしますか？\n") +
+                              QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
+                          QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning);
         if (!overwrite) {
             setDatabase(f);
             return;

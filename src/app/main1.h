@@ -29,8 +29,8 @@ public:
 
     const Session &session() const { return m_session; }
 
-    QLabel *Label2;  // データベース
-    QLabel *Label1;  // the current database path
+    QLabel *Label2; // データベース
+    QLabel *Label1; // the current database path
     QTabWidget *SSTab1;
     DisplayTab *displayTab;
     InputTab *inputTab;

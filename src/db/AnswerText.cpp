@@ -1,11 +1,13 @@
 #include "AnswerText.h"
 
-namespace {
+namespace
+{
 const QString crlf = QStringLiteral("\r\n");
 const QString brCrlf = QStringLiteral("<br>\r\n");
 } // namespace
 
-namespace AnswerText {
+namespace AnswerText
+{
 
 QString brplus(const QString &text, bool on)
 {

@@ -4,7 +4,8 @@
 
 // Answers are stored with CR LF line breaks, optionally with "<br>" directly
 // before each break. Qt's text widgets use LF; convert only at the widget.
-namespace AnswerText {
+namespace AnswerText
+{
 
 // Stored form: "<br>" before every CR LF when `on`.
 QString brplus(const QString &text, bool on);

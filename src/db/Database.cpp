@@ -9,7 +9,8 @@
 #include <cstring>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 
 void setError(QString *error, const QString &text)
 {
@@ -212,25 +213,23 @@ bool Database::create(bool replace, QString *error) const
         Connection c;
         if (!c.open(temp.fileName(), WriteFlags, error))
             return false;
-        const QByteArray schema =
-            "PRAGMA application_id = " + QByteArray::number(ApplicationId) +
-            ";"
-            "PRAGMA user_version = " +
-            QByteArray::number(SchemaVersion) +
-            ";"
-            "BEGIN;"
-            "CREATE TABLE tbl1 ("
-            " No INTEGER PRIMARY KEY AUTOINCREMENT,"
-            " kind VARCHAR(100) CHECK (length(kind) <= 100),"
-            " quest VARCHAR(250) CHECK (length(quest) <= 250),"
-            " anser TEXT);"
-            "CREATE INDEX idx1 ON tbl1 (quest);"
-            "COMMIT;";
+        const QByteArray schema = "PRAGMA application_id = " + QByteArray::number(ApplicationId) +
+                                  ";"
+                                  "PRAGMA user_version = " +
+                                  QByteArray::number(SchemaVersion) +
+                                  ";"
+                                  "BEGIN;"
+                                  "CREATE TABLE tbl1 ("
+                                  " No INTEGER PRIMARY KEY AUTOINCREMENT,"
+                                  " kind VARCHAR(100) CHECK (length(kind) <= 100),"
+                                  " quest VARCHAR(250) CHECK (length(quest) <= 250),"
+                                  " anser TEXT);"
+                                  "CREATE INDEX idx1 ON tbl1 (quest);"
+                                  "COMMIT;";
         if (!c.exec(schema.constData(), error))
             return false;
     }
-    temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                        QFile::ReadOther);
+    temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     if (std::rename(QFile::encodeName(temp.fileName()).constData(),
                     QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
         setError(error, QStringLiteral("ファイルを作成できません（%1）")

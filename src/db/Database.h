@@ -17,8 +17,8 @@ public:
     // Marks a file as ours ("WAZU") and gives its layout's version.
     static constexpr int ApplicationId = 0x57415A55;
     static constexpr int SchemaVersion = 1;
-    static constexpr int KindMax = 100;   // UTF-16 code units
-    static constexpr int QuestMax = 250;  // UTF-16 code units
+    static constexpr int KindMax = 100;  // UTF-16 code units
+    static constexpr int QuestMax = 250; // UTF-16 code units
 
     explicit Database(QString path) : m_path(std::move(path)) {}
     const QString &path() const { return m_path; }

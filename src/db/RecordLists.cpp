@@ -14,7 +14,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 QString kensuCount(int n)
 {
@@ -50,8 +51,8 @@ bool RecordLists::hasRecords(int &n)
     return false;
 }
 
-bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit,
-                       Database::Fields fields, const QString *kind)
+bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
+                       const QString *kind)
 {
     QString error;
     if (database().scan(visit, &error, fields, kind))
@@ -146,8 +147,8 @@ void RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlai
     }
     kind->setText(found->kind);
     quest->setText(found->quest);
-    anser->setPlainText(AnswerText::toWidget(AnswerText::brhiku(found->anser,
-                                                                m_session.brLineBreaks)));
+    anser->setPlainText(
+        AnswerText::toWidget(AnswerText::brhiku(found->anser, m_session.brLineBreaks)));
     m_session.shownquest = quest->text();
     if (next)
         next->setFocus();
@@ -189,8 +190,7 @@ void RecordLists::hyoujisel(ListBox *target, QLabel *count, const QString &categ
     questions(target, count, &category, numbers);
 }
 
-void RecordLists::summaries(ListBox *target, QLabel *count, const QString *category,
-                            ListBox *full)
+void RecordLists::summaries(ListBox *target, QLabel *count, const QString *category, ListBox *full)
 {
     int n;
     if (!hasRecords(n))
@@ -231,8 +231,7 @@ void RecordLists::hyoujiall(ListBox *target, QLabel *count, ListBox *full)
     summaries(target, count, nullptr, full);
 }
 
-void RecordLists::hyoujisel2(ListBox *target, QLabel *count, const QString &category,
-                             ListBox *full)
+void RecordLists::hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *full)
 {
     summaries(target, count, &category, full);
 }

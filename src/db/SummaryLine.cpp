@@ -1,6 +1,7 @@
 #include "SummaryLine.h"
 
-namespace SummaryLine {
+namespace SummaryLine
+{
 
 std::optional<QString> of(const QaRecord &record)
 {

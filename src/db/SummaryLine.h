@@ -6,7 +6,8 @@
 
 // The one-line summary of a record: stem ".html , " title " / " question
 // " / " answer. Nothing when the category has no half-width comma.
-namespace SummaryLine {
+namespace SummaryLine
+{
 
 std::optional<QString> of(const QaRecord &record);
 

@@ -15,17 +15,17 @@ class DbListTab : public QWidget
 public:
     DbListTab(RecordLists &lists, QWidget *parent = nullptr);
 
-    QPushButton *Command19;  // list file choice ①
-    QLabel *Label28;         // list file path
-    QPushButton *Command20;  // 複数ＤＢ名の呼び出し
-    ListBox *List11;         // registered databases
-    QLabel *Label29;         // ＤＢタイトル②
-    QLineEdit *Text11;       // title of a new entry
-    QPushButton *Command22;  // ＤＢファイル名③
-    QLabel *Label30;         // database file of a new entry
-    QPushButton *Command21;  // 複数ＤＢの登録④
-    QPushButton *Command23;  // １行削除＆ファイル保存
-    QPushButton *Command24;  // 選択したＤＢへの変更
+    QPushButton *Command19; // list file choice ①
+    QLabel *Label28;        // list file path
+    QPushButton *Command20; // 複数ＤＢ名の呼び出し
+    ListBox *List11;        // registered databases
+    QLabel *Label29;        // ＤＢタイトル②
+    QLineEdit *Text11;      // title of a new entry
+    QPushButton *Command22; // ＤＢファイル名③
+    QLabel *Label30;        // database file of a new entry
+    QPushButton *Command21; // 複数ＤＢの登録④
+    QPushButton *Command23; // １行削除＆ファイル保存
+    QPushButton *Command24; // 選択したＤＢへの変更
 
 private:
     RecordLists &m_lists;

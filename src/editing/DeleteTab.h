@@ -17,20 +17,20 @@ class DeleteTab : public QWidget
 public:
     DeleteTab(RecordLists &lists, QWidget *parent = nullptr);
 
-    QPushButton *Command5;  // ①データ表示（質問）
-    ListBox *List2;         // questions
-    QLabel *Label8;         // ②上記データ１行選択後
-    QPushButton *Command6;  // ③削除データの表示
-    QLabel *Label15;        // 種　類
+    QPushButton *Command5; // ①データ表示（質問）
+    ListBox *List2;        // questions
+    QLabel *Label8;        // ②上記データ１行選択後
+    QPushButton *Command6; // ③削除データの表示
+    QLabel *Label15;       // 種　類
     QLineEdit *Text6;
-    QLabel *Label10;        // 質　問
+    QLabel *Label10; // 質　問
     QLineEdit *Text7;
-    QLabel *Label11;        // 答　え
+    QLabel *Label11; // 答　え
     QPlainTextEdit *Text2;
-    QLabel *Label12;        // 上記データを削除しますか？
-    QPushButton *Command7;  // ④　削　除　Ｏ　Ｋ
-    QPushButton *Command8;  // 削除しません
-    QLabel *Label7;         // record count
+    QLabel *Label12;       // 上記データを削除しますか？
+    QPushButton *Command7; // ④　削　除　Ｏ　Ｋ
+    QPushButton *Command8; // 削除しません
+    QLabel *Label7;        // record count
     QFrame *Line2;
 
 private:

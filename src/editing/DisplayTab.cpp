@@ -11,8 +11,7 @@
 #include <QVBoxLayout>
 
 DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
-    : QWidget(parent),
-      List8(named<ListBox>("List8")),
+    : QWidget(parent), List8(named<ListBox>("List8")),
       Command17(named<QPushButton>("Command17", QStringLiteral("種類の表示"))),
       Option1(named<QRadioButton>("Option1", QStringLiteral("全データの表示"))),
       Option2(named<QRadioButton>("Option2", QStringLiteral("選択種類データの表示"))),
@@ -20,10 +19,8 @@ DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
       Label25(named<QLabel>("Label25",
                             QStringLiteral("ｻﾌﾞﾒﾆｭｰhtml名　,　ｻﾌﾞﾒﾆｭｰﾀｲﾄﾙ名　/　ｻﾌﾞの質問内容　/"
                                            "　ｻﾌﾞの答え"))),
-      List9(named<ListBox>("List9")),
-      List10(named<ListBox>("List10")),
-      Label24(fieldLabel("Label24")),
-      m_lists(lists)
+      List9(named<ListBox>("List9")), List10(named<ListBox>("List10")),
+      Label24(fieldLabel("Label24")), m_lists(lists)
 {
     Option1->setChecked(true);
     List10->hide();

@@ -15,20 +15,20 @@ class DisplayTab : public QWidget
 public:
     DisplayTab(RecordLists &lists, QWidget *parent = nullptr);
 
-    ListBox *List8;          // categories
-    QPushButton *Command17;  // 種類の表示
-    QRadioButton *Option1;   // 全データの表示
-    QRadioButton *Option2;   // 選択種類データの表示
-    QPushButton *Command18;  // データの表示
-    QLabel *Label25;         // column heading
-    ListBox *List9;          // summary lines, possibly cut
-    ListBox *List10;         // hidden: the whole summary lines
-    QLabel *Label24;         // record count
+    ListBox *List8;         // categories
+    QPushButton *Command17; // 種類の表示
+    QRadioButton *Option1;  // 全データの表示
+    QRadioButton *Option2;  // 選択種類データの表示
+    QPushButton *Command18; // データの表示
+    QLabel *Label25;        // column heading
+    ListBox *List9;         // summary lines, possibly cut
+    ListBox *List10;        // hidden: the whole summary lines
+    QLabel *Label24;        // record count
 
 public slots:
-    void Command17_Click();  // list the categories
-    void Command18_Click();  // list the records
-    void List9_DblClick();   // show a line whole
+    void Command17_Click(); // list the categories
+    void Command18_Click(); // list the records
+    void List9_DblClick();  // show a line whole
 
 private:
     RecordLists &m_lists;

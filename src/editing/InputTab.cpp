@@ -3,8 +3,8 @@
 #include "db/AnswerText.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
-#include "platform/Dialogs.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
 #include <QCheckBox>
@@ -15,24 +15,18 @@
 #include <QPushButton>
 
 InputTab::InputTab(RecordLists &lists, QWidget *parent)
-    : QWidget(parent),
-      Label5(named<QLabel>("Label5", QStringLiteral("種類"))),
+    : QWidget(parent), Label5(named<QLabel>("Label5", QStringLiteral("種類"))),
       Combo1(named<QComboBox>("Combo1")),
       Command12(named<QPushButton>("Command12", QStringLiteral("種類の読込（既存データ）"))),
-      Label22(fieldLabel("Label22")),
-      Label3(named<QLabel>("Label3", QStringLiteral("質問"))),
-      Text1(named<QLineEdit>("Text1")),
-      Label4(named<QLabel>("Label4", QStringLiteral("答え"))),
-      rtext1(named<QPlainTextEdit>("rtext1")),
-      Label26(fieldLabel("Label26")),
+      Label22(fieldLabel("Label22")), Label3(named<QLabel>("Label3", QStringLiteral("質問"))),
+      Text1(named<QLineEdit>("Text1")), Label4(named<QLabel>("Label4", QStringLiteral("答え"))),
+      rtext1(named<QPlainTextEdit>("rtext1")), Label26(fieldLabel("Label26")),
       Label27(named<QLabel>("Label27", QStringLiteral("byte"))),
       Check1(named<QCheckBox>("Check1", QStringLiteral("改行を<br>改行にする"))),
       Command3(named<QPushButton>("Command3", QStringLiteral("データの追加"))),
       Command4(named<QPushButton>("Command4", QStringLiteral("表示　更新"))),
-      Label6(fieldLabel("Label6")),
-      List1(named<ListBox>("List1")),
-      Line1(lineControl("Line1", QFrame::VLine)),
-      m_lists(lists)
+      Label6(fieldLabel("Label6")), List1(named<ListBox>("List1")),
+      Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists)
 {
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
@@ -48,8 +42,7 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
     connect(Command12, &QPushButton::clicked, this, &InputTab::Command12_Click);
     connect(rtext1, &QPlainTextEdit::textChanged, this, &InputTab::rtext1_Change);
     // Enter moves on from the category to the question, and on to the answer.
-    connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1,
-            [this] { Text1->setFocus(); });
+    connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1, [this] { Text1->setFocus(); });
     connect(Text1, &QLineEdit::returnPressed, rtext1, [this] { rtext1->setFocus(); });
     connect(Check1, &QCheckBox::toggled, this,
             [this](bool on) { m_lists.session().brLineBreaks = on; });

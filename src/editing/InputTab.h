@@ -19,28 +19,28 @@ class InputTab : public QWidget
 public:
     InputTab(RecordLists &lists, QWidget *parent = nullptr);
 
-    QLabel *Label5;          // 種類
-    QComboBox *Combo1;       // category, typed or picked
-    QPushButton *Command12;  // 種類の読込（既存データ）
-    QLabel *Label22;         // format hint
-    QLabel *Label3;          // 質問
-    QLineEdit *Text1;        // question
-    QLabel *Label4;          // 答え
-    QPlainTextEdit *rtext1;  // answer
-    QLabel *Label26;         // size of the answer
-    QLabel *Label27;         // byte
-    QCheckBox *Check1;       // 改行を<br>改行にする
-    QPushButton *Command3;   // データの追加
-    QPushButton *Command4;   // 表示　更新
-    QLabel *Label6;          // record count
-    ListBox *List1;          // questions
+    QLabel *Label5;         // 種類
+    QComboBox *Combo1;      // category, typed or picked
+    QPushButton *Command12; // 種類の読込（既存データ）
+    QLabel *Label22;        // format hint
+    QLabel *Label3;         // 質問
+    QLineEdit *Text1;       // question
+    QLabel *Label4;         // 答え
+    QPlainTextEdit *rtext1; // answer
+    QLabel *Label26;        // size of the answer
+    QLabel *Label27;        // byte
+    QCheckBox *Check1;      // 改行を<br>改行にする
+    QPushButton *Command3;  // データの追加
+    QPushButton *Command4;  // 表示　更新
+    QLabel *Label6;         // record count
+    ListBox *List1;         // questions
     QFrame *Line1;
 
 public slots:
-    void Command3_Click();   // add a record
-    void Command4_Click();   // list the questions
-    void Command12_Click();  // load the categories
-    void rtext1_Change();    // size counter
+    void Command3_Click();  // add a record
+    void Command4_Click();  // list the questions
+    void Command12_Click(); // load the categories
+    void rtext1_Change();   // size counter
 
 private:
     bool dtuika(const QString &kind, const QString &quest, const QString &anser);

@@ -11,11 +11,11 @@ class ListBox;
 // The delete and modify tabs share one shape: list the questions, pick one,
 // show its record in three boxes, confirm or decline.
 struct RecordPicker {
-    QPushButton *listButton;  // ①データ表示（質問）
+    QPushButton *listButton; // ①データ表示（質問）
     ListBox *list;
     QLabel *count;
-    QLabel *stepHint;         // ②上記データ１行選択後
-    QPushButton *showButton;  // ③...データの表示
+    QLabel *stepHint;        // ②上記データ１行選択後
+    QPushButton *showButton; // ③...データの表示
     QLabel *kindLabel;
     QLineEdit *kind;
     QLabel *questLabel;

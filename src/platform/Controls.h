@@ -8,8 +8,7 @@
 // Controls are created with their given name as objectName, so that tests
 // and code find each one by the name it has always had. The parent is set
 // when the control is placed in a layout.
-template <class W, class... Args>
-W *named(const char *name, Args &&...args)
+template <class W, class... Args> W *named(const char *name, Args &&...args)
 {
     auto *w = new W(std::forward<Args>(args)...);
     w->setObjectName(QString::fromLatin1(name));

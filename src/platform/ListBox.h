@@ -23,9 +23,9 @@ public:
     QString item(int row) const;
     QStringList items() const;
 
-    int currentRow() const;         // the selected line, -1 when none
-    void setCurrentRow(int row);    // -1 clears the selection
-    QString currentText() const;    // empty when none selected
+    int currentRow() const;      // the selected line, -1 when none
+    void setCurrentRow(int row); // -1 clears the selection
+    QString currentText() const; // empty when none selected
 
 signals:
     void lineDoubleClicked(int row);

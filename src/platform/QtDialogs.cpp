@@ -4,7 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 const QString appTitle = QStringLiteral("wazuna");
 }
 
@@ -17,8 +18,8 @@ void QtDialogs::message(const QString &text)
 bool QtDialogs::ask(const QString &text, const QString &title, Icon icon)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title.isEmpty() ? appTitle : title, text,
-                    QMessageBox::Yes | QMessageBox::No, m_parent);
+                    title.isEmpty() ? appTitle : title, text, QMessageBox::Yes | QMessageBox::No,
+                    m_parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

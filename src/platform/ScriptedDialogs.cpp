@@ -20,8 +20,8 @@ bool ScriptedDialogs::ask(const QString &text, const QString &title, Icon icon)
 
 std::optional<QString> ScriptedDialogs::saveFileName(const SaveRequest &request)
 {
-    m_shown.append({Shown::Save, request.proposedName, request.filter, Icon::None,
-                    request.initialDir});
+    m_shown.append(
+        {Shown::Save, request.proposedName, request.filter, Icon::None, request.initialDir});
     if (m_files.isEmpty()) {
         QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
         return std::nullopt;

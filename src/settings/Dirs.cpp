@@ -5,7 +5,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 const QString group = QStringLiteral("startup");
 }
 

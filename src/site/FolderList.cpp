@@ -25,7 +25,7 @@ bool FolderList::setPath(const QString &path)
 void FolderList::refresh()
 {
     QStringList chain;
-    for (QDir dir(m_path);; ) {
+    for (QDir dir(m_path);;) {
         chain.prepend(dir.absolutePath());
         if (!dir.cdUp())
             break;
@@ -34,8 +34,8 @@ void FolderList::refresh()
     m_linePaths.clear();
     int depth = 0;
     for (const QString &folder : std::as_const(chain)) {
-        const QString name = QDir(folder).isRoot() ? QDir::toNativeSeparators(folder)
-                                                   : QDir(folder).dirName();
+        const QString name =
+            QDir(folder).isRoot() ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
         lines.append(QString(depth * 2, u' ') + name);
         m_linePaths.append(folder);
         ++depth;

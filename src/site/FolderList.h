@@ -20,5 +20,5 @@ signals:
 
 private:
     QString m_path;
-    QStringList m_linePaths;  // the folder each line stands for
+    QStringList m_linePaths; // the folder each line stands for
 };

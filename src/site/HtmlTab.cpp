@@ -15,9 +15,7 @@
 #include <QRadioButton>
 
 HtmlTab::HtmlTab(RecordLists &lists, QWidget *parent)
-    : QWidget(parent),
-      Drive1(named<DriveList>("Drive1")),
-      Dir1(named<FolderList>("Dir1")),
+    : QWidget(parent), Drive1(named<DriveList>("Drive1")), Dir1(named<FolderList>("Dir1")),
       File1(named<FileList>("File1")),
       Command1(named<QPushButton>("Command1", QStringLiteral("ﾃﾞｽｸﾄｯﾌﾟ"))),
       Command15(named<QPushButton>("Command15", QStringLiteral("ﾃﾞｨﾚｸﾄﾘ作成"))),
@@ -25,9 +23,7 @@ HtmlTab::HtmlTab(RecordLists &lists, QWidget *parent)
       Command16(named<QPushButton>("Command16", QStringLiteral("ﾃﾞｨﾚｸﾄﾘ内全削除"))),
       Combo2(named<QComboBox>("Combo2")),
       Command13(named<QPushButton>("Command13", QStringLiteral("データ表示"))),
-      List4(named<ListBox>("List4")),
-      List5(named<ListBox>("List5")),
-      Label9(fieldLabel("Label9")),
+      List4(named<ListBox>("List4")), List5(named<ListBox>("List5")), Label9(fieldLabel("Label9")),
       Label16(named<QLabel>("Label16", QStringLiteral("件"))),
       Label21(named<QLabel>("Label21", QStringLiteral("indexファイル名："))),
       Text8(named<QLineEdit>("Text8", QStringLiteral("index.html"))),
@@ -37,8 +33,7 @@ HtmlTab::HtmlTab(RecordLists &lists, QWidget *parent)
       Option5(named<QRadioButton>("Option5", QStringLiteral("枠有り（<table>）"))),
       Option6(named<QRadioButton>("Option6", QStringLiteral("枠無し（<hr>）"))),
       Check2(named<QCheckBox>("Check2", QStringLiteral("ﾀｲﾄﾙを大きくする"))),
-      Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))),
-      m_lists(lists)
+      Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists)
 {
     Option6->setChecked(true);
     List5->hide();

@@ -29,25 +29,25 @@ public:
     DriveList *Drive1;
     FolderList *Dir1;
     FileList *File1;
-    QPushButton *Command1;   // ﾃﾞｽｸﾄｯﾌﾟ
-    QPushButton *Command15;  // ﾃﾞｨﾚｸﾄﾘ作成
-    QLineEdit *Text9;        // name of the folder to create
-    QPushButton *Command16;  // ﾃﾞｨﾚｸﾄﾘ内全削除
-    QComboBox *Combo2;       // categories the pages are written from
-    QPushButton *Command13;  // データ表示
-    ListBox *List4;          // questions
-    ListBox *List5;          // hidden: record numbers beside List4
-    QLabel *Label9;          // record count
-    QLabel *Label16;         // 件
-    QLabel *Label21;         // indexファイル名：
-    QLineEdit *Text8;        // index page name
-    QLabel *Label23;         // indexタイトル名：
-    QLineEdit *Text10;       // index page title
-    QGroupBox *Frame2;       // 質問と答の分け方
-    QRadioButton *Option5;   // 枠有り（<table>）
-    QRadioButton *Option6;   // 枠無し（<hr>）
-    QCheckBox *Check2;       // ﾀｲﾄﾙを大きくする
-    QPushButton *Command14;  // ＨＰ作成
+    QPushButton *Command1;  // ﾃﾞｽｸﾄｯﾌﾟ
+    QPushButton *Command15; // ﾃﾞｨﾚｸﾄﾘ作成
+    QLineEdit *Text9;       // name of the folder to create
+    QPushButton *Command16; // ﾃﾞｨﾚｸﾄﾘ内全削除
+    QComboBox *Combo2;      // categories the pages are written from
+    QPushButton *Command13; // データ表示
+    ListBox *List4;         // questions
+    ListBox *List5;         // hidden: record numbers beside List4
+    QLabel *Label9;         // record count
+    QLabel *Label16;        // 件
+    QLabel *Label21;        // indexファイル名：
+    QLineEdit *Text8;       // index page name
+    QLabel *Label23;        // indexタイトル名：
+    QLineEdit *Text10;      // index page title
+    QGroupBox *Frame2;      // 質問と答の分け方
+    QRadioButton *Option5;  // 枠有り（<table>）
+    QRadioButton *Option6;  // 枠無し（<hr>）
+    QCheckBox *Check2;      // ﾀｲﾄﾙを大きくする
+    QPushButton *Command14; // ＨＰ作成
 
 private:
     RecordLists &m_lists;

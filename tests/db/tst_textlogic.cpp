@@ -33,12 +33,12 @@ void TestTextLogic::categoryOrder_data()
     QTest::newRow("runs and returns")
         << QStringList{u"sub200,B"_qs, u"sub100,A"_qs, u"sub200,B"_qs, u"sub100,A"_qs}
         << QStringList{u"sub100,A"_qs, u"sub200,B"_qs};
-    QTest::newRow("comma before digit") << QStringList{u"sub100,y"_qs, u"sub10,x"_qs}
-                                        << QStringList{u"sub10,x"_qs, u"sub100,y"_qs};
-    QTest::newRow("capitals first") << QStringList{u"sub1,x"_qs, u"Sub1,x"_qs}
-                                    << QStringList{u"Sub1,x"_qs, u"sub1,x"_qs};
-    QTest::newRow("by code, not by number") << QStringList{u"sub2,y"_qs, u"sub100,z"_qs}
-                                            << QStringList{u"sub100,z"_qs, u"sub2,y"_qs};
+    QTest::newRow("comma before digit")
+        << QStringList{u"sub100,y"_qs, u"sub10,x"_qs} << QStringList{u"sub10,x"_qs, u"sub100,y"_qs};
+    QTest::newRow("capitals first")
+        << QStringList{u"sub1,x"_qs, u"Sub1,x"_qs} << QStringList{u"Sub1,x"_qs, u"sub1,x"_qs};
+    QTest::newRow("by code, not by number")
+        << QStringList{u"sub2,y"_qs, u"sub100,z"_qs} << QStringList{u"sub100,z"_qs, u"sub2,y"_qs};
     QTest::newRow("trailing blank is another category")
         << QStringList{u"sub100,A "_qs, u"sub100,A"_qs, u"sub100,A"_qs}
         << QStringList{u"sub100,A"_qs, u"sub100,A "_qs};
@@ -64,8 +64,8 @@ void TestTextLogic::split_data()
     QTest::addColumn<QString>("stem");
     QTest::addColumn<QString>("title");
     QTest::newRow("plain") << u"sub100,初級編"_qs << true << u"sub100"_qs << u"初級編"_qs;
-    QTest::newRow("second comma in title") << u"sub100,初級,上"_qs << true << u"sub100"_qs
-                                           << u"初級,上"_qs;
+    QTest::newRow("second comma in title")
+        << u"sub100,初級,上"_qs << true << u"sub100"_qs << u"初級,上"_qs;
     QTest::newRow("no stem") << u",題"_qs << true << QString() << u"題"_qs;
     QTest::newRow("no title") << u"sub1,"_qs << true << u"sub1"_qs << QString();
     QTest::newRow("blanks kept") << u" a , b "_qs << true << u" a "_qs << u" b "_qs;
@@ -180,8 +180,8 @@ void TestTextLogic::cut_data()
     QTest::newRow("short") << u"abc"_qs << u"abc"_qs;
     // A pair across the cut is dropped whole rather than halved.
     QTest::newRow("pair across the cut") << QString(59, u'a') + u"😀b"_qs << QString(59, u'a');
-    QTest::newRow("pair before the cut") << QString(58, u'a') + u"😀b"_qs
-                                         << QString(58, u'a') + u"😀"_qs;
+    QTest::newRow("pair before the cut")
+        << QString(58, u'a') + u"😀b"_qs << QString(58, u'a') + u"😀"_qs;
 }
 
 void TestTextLogic::cut()

@@ -20,7 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+namespace
+{
 const QString added = QStringLiteral("データが追加されました");
 const QString notEntered = QStringLiteral("データが入力されていません");
 const QString badFormat =
@@ -87,9 +88,8 @@ void TestEditing::addChecksInOrder_data()
     QTest::newRow("empty answer first") << QString() << u"q"_qs << QString() << notEntered;
     QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs << badFormat;
     QTest::newRow("empty category") << QString() << u"q"_qs << u"a"_qs << badFormat;
-    QTest::newRow("category of 101")
-        << QString(96, u'x') + u",abcd"_qs << u"q"_qs << u"a"_qs
-        << u"種類は100文字以内で入れて下さい（今は101文字です）"_qs;
+    QTest::newRow("category of 101") << QString(96, u'x') + u",abcd"_qs << u"q"_qs << u"a"_qs
+                                     << u"種類は100文字以内で入れて下さい（今は101文字です）"_qs;
     QTest::newRow("question of 251") << ok << QString(251, u'問') << u"a"_qs
                                      << u"質問は250文字以内で入れて下さい（今は251文字です）"_qs;
 }

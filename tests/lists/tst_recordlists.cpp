@@ -70,13 +70,12 @@ void TestRecordLists::nothingToList_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("messages");
     const QString none = QStringLiteral("データが登録されていません");
-    QTest::newRow("no database") << QString()
-                                 << QStringList{u"環境設定にてアクセスデータベースを作成してください"_qs,
-                                                none};
+    QTest::newRow("no database")
+        << QString() << QStringList{u"環境設定にてアクセスデータベースを作成してください"_qs, none};
     QTest::newRow("missing file") << QStringLiteral("gone.mdb")
                                   << QStringList{u"データがありません"_qs, none};
-    QTest::newRow("not a database") << QStringLiteral("notes.txt")
-                                    << QStringList{u"データがありません"_qs, none};
+    QTest::newRow("not a database")
+        << QStringLiteral("notes.txt") << QStringList{u"データがありません"_qs, none};
     QTest::newRow("empty table") << QStringLiteral("q&a 's.mdb") << QStringList{none};
 }
 
@@ -192,8 +191,8 @@ void TestRecordLists::oneCategory_data()
     QTest::addColumn<QStringList>("numbers");
     QTest::newRow("two of three") << u"sub100,初級編"_qs << QStringList{u"q1"_qs, u"q3"_qs}
                                   << QStringList{u"1"_qs, u"3"_qs};
-    QTest::newRow("trailing blank is another") << u"sub100,初級編 "_qs << QStringList{u"q4"_qs}
-                                               << QStringList{u"4"_qs};
+    QTest::newRow("trailing blank is another")
+        << u"sub100,初級編 "_qs << QStringList{u"q4"_qs} << QStringList{u"4"_qs};
     QTest::newRow("none") << u"sub900,無"_qs << QStringList{} << QStringList{};
     QTest::newRow("case counts") << u"SUB100,初級編"_qs << QStringList{} << QStringList{};
 }
@@ -232,8 +231,7 @@ void TestRecordLists::summariesCutAndWhole()
     lists.hyoujiall(&shown, &label, &full);
     const QString line60 = u"s.html , t / q / "_qs + answer60;
     QCOMPARE(line60.size(), 60);
-    QCOMPARE(shown.items(),
-             (QStringList{line60, line60, u"sub200.html , 中級 / q / a\r\nb"_qs}));
+    QCOMPARE(shown.items(), (QStringList{line60, line60, u"sub200.html , 中級 / q / a\r\nb"_qs}));
     QCOMPARE(full.items(),
              (QStringList{line60, line60 + u'x', u"sub200.html , 中級 / q / a\r\nb"_qs}));
     QCOMPARE(label.text(), u" 3"_qs);
@@ -305,8 +303,7 @@ void TestRecordLists::showRecord()
 
 void TestRecordLists::showRecordFindsApostrophe()
 {
-    store({{u"sub1,a"_qs, u"It's"_qs, u"first"_qs},
-           {u"sub1,a"_qs, u"' OR ''='"_qs, u"second"_qs}});
+    store({{u"sub1,a"_qs, u"It's"_qs, u"first"_qs}, {u"sub1,a"_qs, u"' OR ''='"_qs, u"second"_qs}});
     RecordLists lists(m_session, m_dialogs);
     ListBox list;
     list.setItems({u"It's"_qs, u"' OR ''='"_qs});
