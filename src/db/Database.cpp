@@ -260,9 +260,10 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
     if (!openVerified(c, m_path, ReadFlags, error))
         return false;
     static const char *const queries[2][2] = {
-        {SelectAll, "SELECT No, kind, quest, anser FROM tbl1 WHERE kind = ?1 ORDER BY No"},
+        {SelectAll,
+         "SELECT No, kind, quest, anser FROM tbl1 WHERE coalesce(kind, '') = ?1 ORDER BY No"},
         {"SELECT No, kind, quest, NULL FROM tbl1 ORDER BY No",
-         "SELECT No, kind, quest, NULL FROM tbl1 WHERE kind = ?1 ORDER BY No"}};
+         "SELECT No, kind, quest, NULL FROM tbl1 WHERE coalesce(kind, '') = ?1 ORDER BY No"}};
     Statement st(c, queries[fields == Fields::All ? 0 : 1][kind ? 1 : 0]);
     if (!st.ok()) {
         setError(error, c.lastError());

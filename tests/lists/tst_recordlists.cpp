@@ -380,6 +380,10 @@ void TestRecordLists::nullFieldsReadEmpty()
     QCOMPARE(list.items(), (QStringList{QString(), u"s,t"_qs}));
     lists.dbdisps(&label, &list);
     QCOMPARE(list.items(), (QStringList{u"q1"_qs, QString(), u"q3"_qs}));
+    // The empty category that stands for a missing one lists its record.
+    lists.hyoujisel(&list, &label, QString(), &other);
+    QCOMPARE(list.items(), QStringList{u"q1"_qs});
+    QCOMPARE(other.items(), QStringList{u"1"_qs});
     lists.hyoujisel2(&list, &label, QStringLiteral("s,t"), &other);
     QCOMPARE(list.items(), (QStringList{u"s.html , t /  / a2"_qs, u"s.html , t / q3 / "_qs}));
 
