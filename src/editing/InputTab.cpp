@@ -115,6 +115,8 @@ void InputTab::Command3_Click()
     Command4_Click();
     Text1->clear();
     rtext1->clear();
+    // The category stays; the next question of it is typed straight away.
+    Text1->setFocus();
 }
 
 bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &anser)
