@@ -1,6 +1,7 @@
 #include "InputTab.h"
 
 #include "db/AnswerText.h"
+#include "db/CategoryKey.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
 #include "platform/Controls.h"
@@ -91,7 +92,7 @@ void InputTab::Command3_Click()
         return;
     }
     const QString kind = Combo1->currentText();
-    if (!kind.contains(u',')) {
+    if (!CategoryKey::isWellFormed(kind)) {
         dialogs.message(
             QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)"));
         return;
