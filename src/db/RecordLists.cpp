@@ -61,8 +61,11 @@ bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Datab
     return false;
 }
 
-std::optional<QStringList> RecordLists::distinctKinds()
+std::optional<QStringList> RecordLists::sortedKinds()
 {
+    int n;
+    if (!hasRecords(n))
+        return std::nullopt;
     QStringList kinds;
     QSet<QString> seen;
     const bool ok = scan(
@@ -76,31 +79,25 @@ std::optional<QStringList> RecordLists::distinctKinds()
         Database::Fields::WithoutAnswer);
     if (!ok)
         return std::nullopt;
-    return kinds;
+    return CategoryKey::sortedDistinct(kinds);
 }
 
 void RecordLists::dbdispk(QComboBox *combo)
 {
-    int n;
-    if (!hasRecords(n))
-        return;
-    const std::optional<QStringList> kinds = distinctKinds();
+    const std::optional<QStringList> kinds = sortedKinds();
     if (!kinds)
         return;
     combo->clear();
-    combo->addItems(CategoryKey::sortedDistinct(*kinds));
+    combo->addItems(*kinds);
     combo->setCurrentIndex(0);
 }
 
 void RecordLists::dbdispl(ListBox *list)
 {
-    int n;
-    if (!hasRecords(n))
-        return;
-    const std::optional<QStringList> kinds = distinctKinds();
+    const std::optional<QStringList> kinds = sortedKinds();
     if (!kinds)
         return;
-    list->setItems(CategoryKey::sortedDistinct(*kinds));
+    list->setItems(*kinds);
     // The first line is selected, as the in-place sort of old left it.
     list->setCurrentRow(0);
 }

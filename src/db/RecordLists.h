@@ -51,7 +51,8 @@ private:
     bool hasRecords(int &n);
     bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
               const QString *kind = nullptr);
-    std::optional<QStringList> distinctKinds();
+    // The categories, sorted and each once; nothing after telling the user why.
+    std::optional<QStringList> sortedKinds();
     void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
     void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *full);
 
