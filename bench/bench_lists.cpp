@@ -1,8 +1,10 @@
-// How long the window's listings take on a large collection.
-//   build/bench/bench_lists [records] [categories]
+// How long the window's listings take on a large collection, and what they
+// cost in memory.
+//   build/bench/bench_lists [records] [categories] [answer bytes]
 // Builds a database of that many records (default 100,000 in 1,000
-// categories) in a temporary folder, shows the window offscreen and times
-// each listing through its button, as a user would press it.
+// categories, answers of about 2 KB) in a temporary folder, shows the window
+// offscreen and times each listing through its button, as a user would press
+// it. After each listing it prints the process's resident memory.
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
@@ -24,12 +26,26 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <fstream>
 #include <sqlite3.h>
+#include <string>
 
 namespace
 {
 
-bool fill(const QString &path, int records, int categories)
+// A field of /proc/self/status in MB (VmRSS now, VmHWM the peak).
+double memoryMb(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ':';
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(key.size())) / 1024.0;
+    return 0;
+}
+
+bool fill(const QString &path, int records, int categories, int answerBytes)
 {
     sqlite3 *db = nullptr;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
@@ -38,12 +54,14 @@ bool fill(const QString &path, int records, int categories)
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
                        nullptr);
-    const QString answer = QStringLiteral("これは答えの本文です。<br>\r\n").repeated(12);
+    const QString piece = QStringLiteral("これは答えの本文です。<br>\r\n");
+    const int pieceBytes = int(piece.toUtf8().size());
+    const QString answer = piece.repeated(std::max(1, answerBytes / pieceBytes));
     for (int i = 0; i < records; ++i) {
         const int c = (i * 7919) % categories; // categories interleaved, as entered over time
         const QByteArray kind = QStringLiteral("sub%1,分類%2").arg(c).arg(c).toUtf8();
         const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
-        const QByteArray anser = answer.toUtf8();
+        const QByteArray anser = (QString::number(i) + u' ' + answer).toUtf8();
         sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
@@ -62,7 +80,8 @@ template <class F> void timed(const char *what, F &&action, const std::function<
     timer.start();
     action();
     QApplication::processEvents(); // the view lays out and paints what it got
-    std::printf("%-44s %7.1f ms  %7d lines\n", what, timer.nsecsElapsed() / 1e6, lines());
+    const double ms = timer.nsecsElapsed() / 1e6;
+    std::printf("%-44s %7.1f ms  %7d lines  %6.0f MB\n", what, ms, lines(), memoryMb("VmRSS"));
 }
 
 } // namespace
@@ -74,18 +93,19 @@ int main(int argc, char *argv[])
     QStandardPaths::setTestModeEnabled(true);
     const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int categories = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const int answerBytes = argc > 3 ? std::atoi(argv[3]) : 2048;
 
     QTemporaryDir dir;
     if (qEnvironmentVariableIsSet("BENCH_KEEP"))
         dir.setAutoRemove(false);
     const QString path = dir.filePath(QStringLiteral("bench.mdb"));
     QString error;
-    if (!Database(path).create(false, &error) || !fill(path, records, categories)) {
+    if (!Database(path).create(false, &error) || !fill(path, records, categories, answerBytes)) {
         std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("%d records in %d categories, %lld bytes\n", records, categories,
-                static_cast<long long>(QFileInfo(path).size()));
+    std::printf("%d records in %d categories, answers of %d bytes, file of %lld bytes\n", records,
+                categories, answerBytes, static_cast<long long>(QFileInfo(path).size()));
 
     ScriptedDialogs dialogs;
     Dirs dirs(dir.filePath(QStringLiteral("wazuna.ini")));
@@ -93,6 +113,7 @@ int main(int argc, char *argv[])
     main1 window(dialogs, dirs);
     window.show();
     QApplication::processEvents();
+    std::printf("%-44s %7s     %7s         %6.0f MB\n", "window shown", "", "", memoryMb("VmRSS"));
 
     DisplayTab *display = window.displayTab;
     InputTab *input = window.inputTab;
@@ -135,6 +156,7 @@ int main(int argc, char *argv[])
         },
         [&] { return html->List4->count(); });
 
+    std::printf("peak resident memory %.0f MB\n", memoryMb("VmHWM"));
     if (!dialogs.messages().isEmpty())
         std::printf("messages shown: %s\n", qPrintable(dialogs.messages().join(u" | ")));
     return 0;
