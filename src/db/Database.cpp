@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "Texts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -18,9 +21,13 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QString notOurs()
+// The permissions a new file of the user gets: what open(2) and the umask
+// give it, not the fixed ones of a temporary file.
+void giveNewFilePermissions(const QString &path)
 {
-    return QStringLiteral("このツールのデータベースではありません");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
 }
 
 // One open connection; closed when it goes out of scope.
@@ -40,15 +47,20 @@ public:
     {
         const QFileInfo info(path);
         if (path.isEmpty()) {
-            setError(error, QStringLiteral("ファイル名がありません"));
+            setError(error, Texts::Reason::noFileName());
             return false;
         }
         if (info.isDir()) {
-            setError(error, QStringLiteral("フォルダーです"));
+            setError(error, Texts::Reason::isFolder());
+            return false;
+        }
+        // A pipe or a device would block or mislead the engine.
+        if (info.exists() && !info.isFile()) {
+            setError(error, Texts::Reason::notAFile());
             return false;
         }
         if (!(flags & SQLITE_OPEN_CREATE) && !info.exists()) {
-            setError(error, QStringLiteral("ファイルがありません"));
+            setError(error, Texts::Reason::fileMissing());
             return false;
         }
         const QByteArray name = QFile::encodeName(path);
@@ -68,11 +80,11 @@ public:
         if (!pragma("application_id", appId, error) || !pragma("user_version", version, error))
             return false;
         if (appId != Database::ApplicationId) {
-            setError(error, notOurs());
+            setError(error, Texts::Reason::notOurs());
             return false;
         }
         if (version < 1 || version > Database::SchemaVersion) {
-            setError(error, QStringLiteral("このツールの新しい版で作られたデータベースです"));
+            setError(error, Texts::Reason::newerVersion());
             return false;
         }
         return true;
@@ -92,14 +104,9 @@ public:
     QString lastError() const
     {
         if (!m_db)
-            return QStringLiteral("データベースを開けません");
-        const int code = sqlite3_errcode(m_db);
-        if (code == SQLITE_NOTADB)
-            return notOurs();
-        if (code == SQLITE_CANTOPEN || code == SQLITE_PERM || code == SQLITE_READONLY)
-            return QStringLiteral("ファイルを開けません（%1）")
-                .arg(QString::fromUtf8(sqlite3_errmsg(m_db)));
-        return QString::fromUtf8(sqlite3_errmsg(m_db));
+            return Texts::Reason::cannotOpen();
+        return Database::reason(sqlite3_extended_errcode(m_db),
+                                QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
 private:
@@ -121,6 +128,8 @@ public:
     ~Statement() { sqlite3_finalize(m_stmt); }
 
     bool ok() const { return m_stmt != nullptr; }
+
+    void bindInteger(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
 
     void bind(int index, const QString &text)
     {
@@ -172,7 +181,24 @@ bool openVerified(Connection &c, const QString &path, int flags, QString *error)
     return c.open(path, flags, error) && c.verify(error);
 }
 
-const char *const SelectAll = "SELECT No, kind, quest, anser FROM tbl1 ORDER BY No";
+// The columns a reading asks for, in the order recordAt reads them.
+const char *columnsOf(Database::Fields fields)
+{
+    switch (fields) {
+    case Database::Fields::WithoutAnswer:
+        return "SELECT No, kind, quest, NULL FROM tbl1";
+    case Database::Fields::AnswerHead:
+        // substr counts characters, each one or two UTF-16 code units, so
+        // this is never less than AnswerHead code units.
+        return "SELECT No, kind, quest, substr(anser, 1, 60) FROM tbl1";
+    case Database::Fields::KindOnly:
+        return "SELECT No, kind, NULL, NULL FROM tbl1";
+    case Database::Fields::All:
+        break;
+    }
+    return "SELECT No, kind, quest, anser FROM tbl1";
+}
+static_assert(Database::AnswerHead == 60, "the query above cuts at 60");
 
 QaRecord recordAt(const Statement &st)
 {
@@ -185,19 +211,19 @@ bool Database::create(bool replace, QString *error) const
 {
     const QFileInfo target(m_path);
     if (m_path.isEmpty()) {
-        setError(error, QStringLiteral("ファイル名がありません"));
+        setError(error, Texts::Reason::noFileName());
         return false;
     }
     if (target.isDir()) {
-        setError(error, QStringLiteral("同じ名前のフォルダーがあります"));
+        setError(error, Texts::Reason::sameNameFolder());
         return false;
     }
     if (!target.absoluteDir().exists()) {
-        setError(error, QStringLiteral("フォルダーがありません"));
+        setError(error, Texts::Reason::folderMissing());
         return false;
     }
     if (target.exists() && !replace) {
-        setError(error, QStringLiteral("同じ名前のファイルがあります"));
+        setError(error, Texts::Reason::sameNameFile());
         return false;
     }
 
@@ -205,7 +231,8 @@ bool Database::create(bool replace, QString *error) const
     // it is complete, so a failure never costs the file that was there.
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.wazuna-XXXXXX.tmp"));
     if (!temp.open()) {
-        setError(error, QStringLiteral("フォルダーに書き込めません（%1）").arg(temp.errorString()));
+        setError(error, Texts::Reason::cannotWriteFolder() +
+                            QStringLiteral("（%1）").arg(temp.errorString()));
         return false;
     }
     temp.close();
@@ -229,11 +256,12 @@ bool Database::create(bool replace, QString *error) const
         if (!c.exec(schema.constData(), error))
             return false;
     }
-    temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    giveNewFilePermissions(temp.fileName());
     if (std::rename(QFile::encodeName(temp.fileName()).constData(),
                     QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        setError(error, QStringLiteral("ファイルを作成できません（%1）")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        setError(error, Texts::Reason::cannotCreate() + QStringLiteral("（%1）")
+                                                            .arg(QString::fromLocal8Bit(
+                                                                std::strerror(errno))));
         return false;
     }
     temp.setAutoRemove(false);
@@ -259,12 +287,9 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
     Connection c;
     if (!openVerified(c, m_path, ReadFlags, error))
         return false;
-    static const char *const queries[2][2] = {
-        {SelectAll,
-         "SELECT No, kind, quest, anser FROM tbl1 WHERE coalesce(kind, '') = ?1 ORDER BY No"},
-        {"SELECT No, kind, quest, NULL FROM tbl1 ORDER BY No",
-         "SELECT No, kind, quest, NULL FROM tbl1 WHERE coalesce(kind, '') = ?1 ORDER BY No"}};
-    Statement st(c, queries[fields == Fields::All ? 0 : 1][kind ? 1 : 0]);
+    const QByteArray sql = QByteArray(columnsOf(fields)) +
+                           (kind ? " WHERE coalesce(kind, '') = ?1 ORDER BY No" : " ORDER BY No");
+    Statement st(c, sql.constData());
     if (!st.ok()) {
         setError(error, c.lastError());
         return false;
@@ -281,19 +306,6 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
         return false;
     }
     return true;
-}
-
-std::optional<QList<QaRecord>> Database::readAll(QString *error) const
-{
-    QList<QaRecord> records;
-    if (!scan(
-            [&records](const QaRecord &r) {
-                records.append(r);
-                return true;
-            },
-            error))
-        return std::nullopt;
-    return records;
 }
 
 std::optional<qint64> Database::add(const QaRecord &record, QString *error) const
@@ -316,19 +328,24 @@ std::optional<qint64> Database::add(const QaRecord &record, QString *error) cons
     return sqlite3_last_insert_rowid(c.handle());
 }
 
-bool Database::findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
-                                   QString *error) const
+namespace
+{
+
+// The first record a one-parameter query gives, into `found`.
+template <class Bind>
+bool findFirst(const QString &path, const char *sql, const Bind &bind,
+               std::optional<QaRecord> &found, QString *error)
 {
     found.reset();
     Connection c;
-    if (!openVerified(c, m_path, ReadFlags, error))
+    if (!openVerified(c, path, ReadFlags, error))
         return false;
-    Statement st(c, "SELECT No, kind, quest, anser FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1");
+    Statement st(c, sql);
     if (!st.ok()) {
         setError(error, c.lastError());
         return false;
     }
-    st.bind(1, quest);
+    bind(st);
     const int rc = st.step();
     if (rc == SQLITE_ROW) {
         found = recordAt(st);
@@ -339,4 +356,44 @@ bool Database::findFirstByQuestion(const QString &quest, std::optional<QaRecord>
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool Database::findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
+                                   QString *error) const
+{
+    return findFirst(
+        m_path, "SELECT No, kind, quest, anser FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1",
+        [&quest](Statement &st) { st.bind(1, quest); }, found, error);
+}
+
+bool Database::findByNo(qint64 no, std::optional<QaRecord> &found, QString *error) const
+{
+    return findFirst(
+        m_path, "SELECT No, kind, quest, anser FROM tbl1 WHERE No = ?1",
+        [no](Statement &st) { st.bindInteger(1, no); }, found, error);
+}
+
+QString Database::reason(int sqliteCode, const QString &sqliteText)
+{
+    switch (sqliteCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Texts::Reason::locked();
+    case SQLITE_CORRUPT:
+        return Texts::Reason::damaged();
+    case SQLITE_READONLY:
+        return Texts::Reason::readOnly();
+    case SQLITE_FULL:
+        return Texts::Reason::diskFull();
+    case SQLITE_NOTADB:
+        return Texts::Reason::notOurs();
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return Texts::Reason::cannotOpen();
+    default:
+        return sqliteText;
+    }
 }

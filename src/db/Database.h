@@ -29,14 +29,16 @@ public:
 
     std::optional<qint64> count(QString *error = nullptr) const;
 
-    // Listings that show no answers need not read them.
-    enum class Fields { All, WithoutAnswer };
+    // What a reading fills in; the fields left out read as empty text.
+    // Listings that show no answers need not read them, and one that shows
+    // only a line's beginning needs no more than AnswerHead characters.
+    enum class Fields { All, WithoutAnswer, AnswerHead, KindOnly };
+    static constexpr int AnswerHead = 60;
 
     // Every record, in the order stored, or only those whose category is
     // exactly `kind`. `visit` returns false to stop early.
     bool scan(const std::function<bool(const QaRecord &)> &visit, QString *error = nullptr,
               Fields fields = Fields::All, const QString *kind = nullptr) const;
-    std::optional<QList<QaRecord>> readAll(QString *error = nullptr) const;
 
     // Stores a record and gives its new number.
     std::optional<qint64> add(const QaRecord &record, QString *error = nullptr) const;
@@ -45,6 +47,12 @@ public:
     // empty when there is none. False only on failure.
     bool findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
                              QString *error = nullptr) const;
+    // The record numbered `no`, likewise.
+    bool findByNo(qint64 no, std::optional<QaRecord> &found, QString *error = nullptr) const;
+
+    // The user's words for an SQLite result code (primary or extended);
+    // codes without words of our own keep SQLite's text.
+    static QString reason(int sqliteCode, const QString &sqliteText);
 
 private:
     QString m_path;

@@ -1,20 +1,21 @@
 #include "SummaryLine.h"
 
+#include "CategoryKey.h"
+
 namespace SummaryLine
 {
 
 std::optional<QString> of(const QaRecord &record)
 {
-    const qsizetype comma = record.kind.indexOf(u',');
-    if (comma < 0)
+    const std::optional<CategoryKey> key = CategoryKey::split(record.kind);
+    if (!key)
         return std::nullopt;
     // Built in place: a listing makes a hundred thousand of these.
-    const QStringView kind(record.kind);
     QString line;
     line.reserve(record.kind.size() + record.quest.size() + record.anser.size() + 16);
-    line.append(kind.left(comma))
+    line.append(key->stem)
         .append(QLatin1StringView(".html , "))
-        .append(kind.mid(comma + 1))
+        .append(key->title)
         .append(QLatin1StringView(" / "))
         .append(record.quest)
         .append(QLatin1StringView(" / "))

@@ -18,7 +18,9 @@ inline QStringList snapshot(const QString &dir)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QString content = QStringLiteral("folder");
-        if (!info.isDir()) {
+        if (!info.isDir() && !info.isFile()) {
+            content = QStringLiteral("special"); // a pipe would block a read
+        } else if (!info.isDir()) {
             QFile file(info.filePath());
             content = file.open(QIODevice::ReadOnly)
                           ? QString::fromLatin1(

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QString>
+
+// The texts that more than one place shows, written once so that the window
+// and any other front end say exactly the same words.
+namespace Texts
+{
+
+inline QString windowTitle()
+{
+    return QStringLiteral("ＷＡＺＵＮＡ　（データベース作成＆ｈｔｍｌ化ツール）");
+}
+
+// No current database is set.
+inline QString noDatabaseSet()
+{
+    return QStringLiteral("環境設定にてアクセスデータベースを作成してください");
+}
+// The records could not be counted.
+inline QString noData()
+{
+    return QStringLiteral("データがありません");
+}
+// Nothing to list, after either of the two above or on an empty table.
+inline QString noRecords()
+{
+    return QStringLiteral("データが登録されていません");
+}
+// A reading failed; the engine's reason follows on the next line.
+inline QString cannotRead()
+{
+    return QStringLiteral("データを読み込めませんでした");
+}
+// A category that has no half-width comma where one is needed.
+inline QString badCategory()
+{
+    return QStringLiteral("種類フォーマットが違います。半角カンマで区切られていません");
+}
+// The delete and modify tabs, and showing a record, without a selected line.
+inline QString selectLine()
+{
+    return QStringLiteral("削除したい行を選択して下さい");
+}
+// A listed record that the database no longer holds.
+inline QString recordGone()
+{
+    return QStringLiteral("選択したデータはデータベースにありません\n一覧を表示し直して下さい");
+}
+
+// Why the engine could not do what it was asked.
+namespace Reason
+{
+inline QString noFileName()
+{
+    return QStringLiteral("ファイル名がありません");
+}
+inline QString fileMissing()
+{
+    return QStringLiteral("ファイルがありません");
+}
+inline QString isFolder()
+{
+    return QStringLiteral("ファイルではなくフォルダーです");
+}
+inline QString notAFile()
+{
+    return QStringLiteral("普通のファイルではありません");
+}
+inline QString folderMissing()
+{
+    return QStringLiteral("フォルダーがありません");
+}
+inline QString sameNameFolder()
+{
+    return QStringLiteral("同じ名前のフォルダーがあります");
+}
+inline QString sameNameFile()
+{
+    return QStringLiteral("同じ名前のファイルがあります");
+}
+inline QString notOurs()
+{
+    return QStringLiteral("このツールのデータベースではありません");
+}
+inline QString newerVersion()
+{
+    return QStringLiteral("このツールの新しい版で作られたデータベースです");
+}
+inline QString locked()
+{
+    return QStringLiteral("ほかのプログラムが使用中です（ロックされています）");
+}
+inline QString damaged()
+{
+    return QStringLiteral("ファイルが壊れています");
+}
+inline QString readOnly()
+{
+    return QStringLiteral("読み取り専用のファイルです");
+}
+inline QString diskFull()
+{
+    return QStringLiteral("ディスクがいっぱいです");
+}
+inline QString cannotOpen()
+{
+    return QStringLiteral("ファイルを開けません");
+}
+inline QString cannotWriteFolder()
+{
+    return QStringLiteral("フォルダーに書き込めません");
+}
+inline QString cannotCreate()
+{
+    return QStringLiteral("ファイルを作成できません");
+}
+} // namespace Reason
+
+} // namespace Texts
