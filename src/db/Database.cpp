@@ -240,7 +240,8 @@ bool Database::create(bool replace, QString *error) const
         Connection c;
         if (!c.open(temp.fileName(), WriteFlags, error))
             return false;
-        const QByteArray schema = "PRAGMA application_id = " + QByteArray::number(ApplicationId) +
+        const QByteArray schema = "PRAGMA page_size = 16384;"
+                                  "PRAGMA application_id = " + QByteArray::number(ApplicationId) +
                                   ";"
                                   "PRAGMA user_version = " +
                                   QByteArray::number(SchemaVersion) +
