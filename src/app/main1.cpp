@@ -1,5 +1,6 @@
 #include "main1.h"
 
+#include "db/Texts.h"
 #include "dblist/DbListTab.h"
 #include "editing/DeleteTab.h"
 #include "editing/DisplayTab.h"
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -40,14 +42,14 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
       m_dirs(dirs), m_lists(m_session, dialogs)
 {
     setObjectName(QStringLiteral("main1"));
-    setWindowTitle(QStringLiteral("ＷＡＺＵＮＡ　（データベース作成＆ｈｔｍｌ化ツール）"));
+    setWindowTitle(Texts::windowTitle());
 
-    displayTab = new DisplayTab(m_lists);
-    inputTab = new InputTab(m_lists);
+    displayTab = new DisplayTab(m_lists, dialogs);
+    inputTab = new InputTab(m_lists, m_session, dialogs);
     deleteTab = new DeleteTab(m_lists);
     modifyTab = new ModifyTab(m_lists);
     htmlTab = new HtmlTab(m_lists);
-    dbListTab = new DbListTab(m_lists);
+    dbListTab = new DbListTab;
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
     SSTab1->addTab(inputTab, QStringLiteral("データ入力"));
     SSTab1->addTab(deleteTab, QStringLiteral("データ削除"));
@@ -81,6 +83,9 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
     connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
+    // The strip runs on past the last tab; a double-click there reaches the
+    // tab widget, not its tab bar.
+    SSTab1->installEventFilter(this);
 
     // The client area below the menu bar starts at 661 x 423.
     resize(661, 423 + menuBar()->sizeHint().height());
@@ -102,7 +107,7 @@ void main1::startup()
         dbListTab->Label28->setText(settext);
 
     m_session.databasePath = m_dirs.regpgmname(Dirs::Get);
-    if (!m_session.databasePath.isEmpty() && QFileInfo::exists(m_session.databasePath)) {
+    if (!m_session.databasePath.isEmpty() && QFileInfo(m_session.databasePath).isFile()) {
         Label1->setText(m_session.databasePath);
     } else {
         m_dialogs.message(
@@ -172,7 +177,7 @@ void main1::dbmake_Click()
 void main1::dbdel_Click()
 {
     const QString shown = Label1->text();
-    if (!shown.isEmpty() && QFileInfo::exists(shown)) {
+    if (!shown.isEmpty() && QFileInfo(shown).isFile()) {
         if (m_dialogs.ask(QStringLiteral("データベース設定名をクリアします\n") + shown +
                               QStringLiteral("\nよろしいですか？"),
                           QStringLiteral("ファイル設定削除確認"), Dialogs::Icon::Warning)) {
@@ -183,6 +188,17 @@ void main1::dbdel_Click()
     }
     m_dirs.regpgmname(Dirs::Put, QString());
     m_dialogs.message(QStringLiteral("データベースファイルがありません"));
+}
+
+bool main1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == SSTab1 && event->type() == QEvent::MouseButtonDblClick) {
+        const QRect strip = SSTab1->tabBar()->geometry();
+        const int y = static_cast<QMouseEvent *>(event)->position().toPoint().y();
+        if (y >= strip.top() && y <= strip.bottom())
+            SSTab1_DblClick();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void main1::eend_Click()

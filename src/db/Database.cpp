@@ -241,7 +241,8 @@ bool Database::create(bool replace, QString *error) const
         if (!c.open(temp.fileName(), WriteFlags, error))
             return false;
         const QByteArray schema = "PRAGMA page_size = 16384;"
-                                  "PRAGMA application_id = " + QByteArray::number(ApplicationId) +
+                                  "PRAGMA application_id = " +
+                                  QByteArray::number(ApplicationId) +
                                   ";"
                                   "PRAGMA user_version = " +
                                   QByteArray::number(SchemaVersion) +
@@ -260,9 +261,9 @@ bool Database::create(bool replace, QString *error) const
     giveNewFilePermissions(temp.fileName());
     if (std::rename(QFile::encodeName(temp.fileName()).constData(),
                     QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        setError(error, Texts::Reason::cannotCreate() + QStringLiteral("（%1）")
-                                                            .arg(QString::fromLocal8Bit(
-                                                                std::strerror(errno))));
+        setError(error,
+                 Texts::Reason::cannotCreate() +
+                     QStringLiteral("（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     temp.setAutoRemove(false);

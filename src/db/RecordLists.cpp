@@ -1,8 +1,9 @@
 #include "RecordLists.h"
 
 #include "AnswerText.h"
-#include "CategoryKey.h"
+#include "CategoryGroups.h"
 #include "SummaryLine.h"
+#include "Texts.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSet>
 
 #include <limits>
 
@@ -22,21 +22,17 @@ QString kensuCount(int n)
     return u' ' + QString::number(n);
 }
 
-const QString noRecords = QStringLiteral("データが登録されていません");
-const QString badCategory =
-    QStringLiteral("種類フォーマットが違います。半角カンマで区切られていません");
-
 } // namespace
 
 int RecordLists::kensu()
 {
     if (m_session.databasePath.isEmpty()) {
-        m_dialogs.message(QStringLiteral("環境設定にてアクセスデータベースを作成してください"));
+        m_dialogs.message(Texts::noDatabaseSet());
         return 0;
     }
     const std::optional<qint64> n = database().count();
     if (!n) {
-        m_dialogs.message(QStringLiteral("データがありません"));
+        m_dialogs.message(Texts::noData());
         return 0;
     }
     return int(std::min<qint64>(*n, std::numeric_limits<int>::max()));
@@ -47,7 +43,7 @@ bool RecordLists::hasRecords(int &n)
     n = kensu();
     if (n > 0)
         return true;
-    m_dialogs.message(noRecords);
+    m_dialogs.message(Texts::noRecords());
     return false;
 }
 
@@ -57,8 +53,13 @@ bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Datab
     QString error;
     if (database().scan(visit, &error, fields, kind))
         return true;
-    m_dialogs.message(QStringLiteral("データを読み込めませんでした\n") + error);
+    cannotRead(error);
     return false;
+}
+
+void RecordLists::cannotRead(const QString &reason)
+{
+    m_dialogs.message(Texts::cannotRead() + u'\n' + reason);
 }
 
 std::optional<QStringList> RecordLists::sortedKinds()
@@ -66,20 +67,18 @@ std::optional<QStringList> RecordLists::sortedKinds()
     int n;
     if (!hasRecords(n))
         return std::nullopt;
-    QStringList kinds;
-    QSet<QString> seen;
-    const bool ok = scan(
-        [&](const QaRecord &r) {
-            if (!seen.contains(r.kind)) {
-                seen.insert(r.kind);
-                kinds.append(r.kind);
-            }
-            return true;
-        },
-        Database::Fields::WithoutAnswer);
-    if (!ok)
+    QString error;
+    const std::optional<QList<CategoryGroup>> groups =
+        CategoryGroups::read(database(), &error, false);
+    if (!groups) {
+        cannotRead(error);
         return std::nullopt;
-    return CategoryKey::sortedDistinct(kinds);
+    }
+    QStringList kinds;
+    kinds.reserve(groups->size());
+    for (const CategoryGroup &group : *groups)
+        kinds.append(group.kind);
+    return kinds;
 }
 
 void RecordLists::dbdispk(QComboBox *combo)
@@ -128,18 +127,17 @@ void RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlai
         return;
     const int row = list->currentRow();
     if (row < 0) {
-        m_dialogs.message(QStringLiteral("削除したい行を選択して下さい"));
+        m_dialogs.message(Texts::selectLine());
         return;
     }
     std::optional<QaRecord> found;
     QString error;
     if (!database().findFirstByQuestion(list->item(row), found, &error)) {
-        m_dialogs.message(QStringLiteral("データを読み込めませんでした\n") + error);
+        cannotRead(error);
         return;
     }
     if (!found) {
-        m_dialogs.message(QStringLiteral("選択したデータはデータベースにありません\n"
-                                         "一覧を表示し直して下さい"));
+        m_dialogs.message(Texts::recordGone());
         return;
     }
     kind->setText(found->kind);
@@ -172,7 +170,8 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
             Database::Fields::WithoutAnswer, category))
         return;
     target->setItems(quests);
-    numbers->setItems(nos);
+    if (numbers)
+        numbers->setItems(nos);
     count->setText(category ? QString::number(quests.size()) : kensuCount(n));
 }
 
@@ -187,18 +186,21 @@ void RecordLists::hyoujisel(ListBox *target, QLabel *count, const QString &categ
     questions(target, count, &category, numbers);
 }
 
-void RecordLists::summaries(ListBox *target, QLabel *count, const QString *category, ListBox *full)
+void RecordLists::summaries(ListBox *target, QLabel *count, const QString *category,
+                            ListBox *numbers)
 {
     int n;
     if (!hasRecords(n))
         return;
     QStringList shown;
-    QStringList whole;
+    QStringList nos;
     bool malformed = false;
     if (!category) {
         shown.reserve(n);
-        whole.reserve(n);
+        nos.reserve(n);
     }
+    // All records show cut lines, which need only the answer's beginning;
+    // one category's records show whole lines.
     if (!scan(
             [&](const QaRecord &r) {
                 const std::optional<QString> line = SummaryLine::of(r);
@@ -207,28 +209,49 @@ void RecordLists::summaries(ListBox *target, QLabel *count, const QString *categ
                     return false;
                 }
                 shown.append(category ? *line : SummaryLine::cut(*line));
-                whole.append(*line);
+                nos.append(QString::number(r.no));
                 return true;
             },
-            Database::Fields::All, category))
+            category ? Database::Fields::All : Database::Fields::AnswerHead, category))
         return;
     // A category without a comma stops the listing; what came before it stays.
     target->setItems(shown);
-    full->setItems(whole);
+    numbers->setItems(nos);
     if (!category)
         count->setText(kensuCount(n));
     else if (!malformed)
         count->setText(QString::number(shown.size()));
     if (malformed)
-        m_dialogs.message(badCategory);
+        m_dialogs.message(Texts::badCategory());
 }
 
-void RecordLists::hyoujiall(ListBox *target, QLabel *count, ListBox *full)
+std::optional<QString> RecordLists::wholeLine(const QString &no, const QString &shown)
 {
-    summaries(target, count, nullptr, full);
+    if (m_session.databasePath.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return std::nullopt;
+    }
+    std::optional<QaRecord> found;
+    QString error;
+    if (!database().findByNo(no.toLongLong(), found, &error)) {
+        cannotRead(error);
+        return std::nullopt;
+    }
+    const std::optional<QString> line = found ? SummaryLine::of(*found) : std::nullopt;
+    if (!line || !line->startsWith(shown)) {
+        m_dialogs.message(Texts::recordGone());
+        return std::nullopt;
+    }
+    return line;
 }
 
-void RecordLists::hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *full)
+void RecordLists::hyoujiall(ListBox *target, QLabel *count, ListBox *numbers)
 {
-    summaries(target, count, &category, full);
+    summaries(target, count, nullptr, numbers);
+}
+
+void RecordLists::hyoujisel2(ListBox *target, QLabel *count, const QString &category,
+                             ListBox *numbers)
+{
+    summaries(target, count, &category, numbers);
 }

@@ -18,6 +18,8 @@ class RecordLists
 {
 public:
     RecordLists(Session &session, Dialogs &dialogs) : m_session(session), m_dialogs(dialogs) {}
+    RecordLists(const RecordLists &) = delete;
+    RecordLists &operator=(const RecordLists &) = delete;
 
     // Number of records of the current database, or 0 after telling the user
     // why there is nothing to count.
@@ -35,26 +37,31 @@ public:
                 QWidget *next);
 
     // Questions of all records / of one category into `target`, their record
-    // numbers into the parallel `numbers`.
-    void hyouji(ListBox *target, QLabel *count, ListBox *numbers);
-    void hyoujisel(ListBox *target, QLabel *count, const QString &category, ListBox *numbers);
-    // Summary lines of all records (cut to 60 in `target`, whole in `full`) /
-    // of one category (whole in both).
-    void hyoujiall(ListBox *target, QLabel *count, ListBox *full);
-    void hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *full);
-
-    Database database() const { return Database(m_session.databasePath); }
-    Session &session() { return m_session; }
-    Dialogs &dialogs() { return m_dialogs; }
+    // numbers into the parallel `numbers` when there is one.
+    void hyouji(ListBox *target, QLabel *count, ListBox *numbers = nullptr);
+    void hyoujisel(ListBox *target, QLabel *count, const QString &category,
+                   ListBox *numbers = nullptr);
+    // Summary lines of all records (cut to 60) / of one category (whole) into
+    // `target`, their record numbers into the parallel `numbers`: a whole
+    // line is read again by its number when the user asks for it.
+    void hyoujiall(ListBox *target, QLabel *count, ListBox *numbers);
+    void hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *numbers);
+    // The whole summary line of the record numbered `no` (a line of the
+    // numbers list above) that was listed as `shown`; nothing after telling
+    // the user why, also when the record no longer reads as it was listed
+    // (changed since, or another database made current).
+    std::optional<QString> wholeLine(const QString &no, const QString &shown);
 
 private:
+    Database database() const { return Database(m_session.databasePath); }
     bool hasRecords(int &n);
     bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
               const QString *kind = nullptr);
     // The categories, sorted and each once; nothing after telling the user why.
     std::optional<QStringList> sortedKinds();
     void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
-    void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *full);
+    void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
+    void cannotRead(const QString &reason);
 
     Session &m_session;
     Dialogs &m_dialogs;

@@ -1,6 +1,5 @@
 #include "DbListTab.h"
 
-#include "db/RecordLists.h"
 #include "platform/Controls.h"
 #include "platform/ListBox.h"
 
@@ -8,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-DbListTab::DbListTab(RecordLists &lists, QWidget *parent)
+DbListTab::DbListTab(QWidget *parent)
     : QWidget(parent),
       Command19(named<QPushButton>(
           "Command19", QStringLiteral("複数ＤＢ指定時の環境設定ﾌｧｲﾙ指定(TEXTﾌｧｲﾙ名)①"))),
@@ -21,8 +20,7 @@ DbListTab::DbListTab(RecordLists &lists, QWidget *parent)
       Label30(fieldLabel("Label30")),
       Command21(named<QPushButton>("Command21", QStringLiteral("複数ＤＢの登録④"))),
       Command23(named<QPushButton>("Command23", QStringLiteral("１行削除＆ファイル保存"))),
-      Command24(named<QPushButton>("Command24", QStringLiteral("選択したＤＢへの変更"))),
-      m_lists(lists)
+      Command24(named<QPushButton>("Command24", QStringLiteral("選択したＤＢへの変更")))
 {
     auto *grid = new QGridLayout(this);
     grid->addWidget(Command19, 0, 0, 1, 2, Qt::AlignLeft);

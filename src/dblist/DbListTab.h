@@ -6,14 +6,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ListBox;
-class RecordLists;
 
 // Tab "複数ＤＢ指定": databases registered under titles in a list file.
 class DbListTab : public QWidget
 {
     Q_OBJECT
 public:
-    DbListTab(RecordLists &lists, QWidget *parent = nullptr);
+    explicit DbListTab(QWidget *parent = nullptr);
 
     QPushButton *Command19; // list file choice ①
     QLabel *Label28;        // list file path
@@ -26,7 +25,4 @@ public:
     QPushButton *Command21; // 複数ＤＢの登録④
     QPushButton *Command23; // １行削除＆ファイル保存
     QPushButton *Command24; // 選択したＤＢへの変更
-
-private:
-    RecordLists &m_lists;
 };

@@ -1,6 +1,7 @@
 #include "DisplayTab.h"
 
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -10,7 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
+DisplayTab::DisplayTab(RecordLists &lists, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), List8(named<ListBox>("List8")),
       Command17(named<QPushButton>("Command17", QStringLiteral("種類の表示"))),
       Option1(named<QRadioButton>("Option1", QStringLiteral("全データの表示"))),
@@ -20,7 +21,7 @@ DisplayTab::DisplayTab(RecordLists &lists, QWidget *parent)
                             QStringLiteral("ｻﾌﾞﾒﾆｭｰhtml名　,　ｻﾌﾞﾒﾆｭｰﾀｲﾄﾙ名　/　ｻﾌﾞの質問内容　/"
                                            "　ｻﾌﾞの答え"))),
       List9(named<ListBox>("List9")), List10(named<ListBox>("List10")),
-      Label24(fieldLabel("Label24")), m_lists(lists)
+      Label24(fieldLabel("Label24")), m_lists(lists), m_dialogs(dialogs)
 {
     Option1->setChecked(true);
     List10->hide();
@@ -65,11 +66,11 @@ void DisplayTab::Command18_Click()
         return;
     }
     if (List8->count() == 0) {
-        m_lists.dialogs().message(QStringLiteral("種類を表示して下さい"));
+        m_dialogs.message(QStringLiteral("種類を表示して下さい"));
         return;
     }
     if (List8->currentRow() < 0) {
-        m_lists.dialogs().message(QStringLiteral("種類を選択して下さい"));
+        m_dialogs.message(QStringLiteral("種類を選択して下さい"));
         return;
     }
     m_lists.hyoujisel2(List9, Label24, List8->currentText(), List10);
@@ -77,7 +78,11 @@ void DisplayTab::Command18_Click()
 
 void DisplayTab::List9_DblClick()
 {
+    // Only the record's number is kept for each line; its whole line is
+    // read again, so a large listing does not hold every answer in memory.
     const int row = List9->currentRow();
-    if (row >= 0 && row < List10->count())
-        m_lists.dialogs().message(List10->item(row));
+    if (row < 0 || row >= List10->count())
+        return;
+    if (const std::optional<QString> line = m_lists.wholeLine(List10->item(row), List9->item(row)))
+        m_dialogs.message(*line);
 }

@@ -5,6 +5,7 @@
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class Dialogs;
 class ListBox;
 class RecordLists;
 
@@ -13,7 +14,7 @@ class DisplayTab : public QWidget
 {
     Q_OBJECT
 public:
-    DisplayTab(RecordLists &lists, QWidget *parent = nullptr);
+    DisplayTab(RecordLists &lists, Dialogs &dialogs, QWidget *parent = nullptr);
 
     ListBox *List8;         // categories
     QPushButton *Command17; // 種類の表示
@@ -22,7 +23,7 @@ public:
     QPushButton *Command18; // データの表示
     QLabel *Label25;        // column heading
     ListBox *List9;         // summary lines, possibly cut
-    ListBox *List10;        // hidden: the whole summary lines
+    ListBox *List10;        // hidden: the record number of each line of List9
     QLabel *Label24;        // record count
 
 public slots:
@@ -32,4 +33,5 @@ public slots:
 
 private:
     RecordLists &m_lists;
+    Dialogs &m_dialogs;
 };

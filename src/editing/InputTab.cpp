@@ -4,6 +4,7 @@
 #include "db/CategoryKey.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -15,7 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-InputTab::InputTab(RecordLists &lists, QWidget *parent)
+InputTab::InputTab(RecordLists &lists, Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), Label5(named<QLabel>("Label5", QStringLiteral("種類"))),
       Combo1(named<QComboBox>("Combo1")),
       Command12(named<QPushButton>("Command12", QStringLiteral("種類の読込（既存データ）"))),
@@ -27,10 +28,15 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
       Command3(named<QPushButton>("Command3", QStringLiteral("データの追加"))),
       Command4(named<QPushButton>("Command4", QStringLiteral("表示　更新"))),
       Label6(fieldLabel("Label6")), List1(named<ListBox>("List1")),
-      Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists)
+      Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists), m_session(session),
+      m_dialogs(dialogs)
 {
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // The category is stored exactly as typed: no completion into a listed
+    // text, and Enter matches a listed text only when it is the same to the
+    // letter. Picking from the drop-down list still works.
+    Combo1->setCompleter(nullptr);
     Check1->setChecked(true);
     Label26->setMinimumWidth(60);
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -45,9 +51,8 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
     // Enter moves on from the category to the question, and on to the answer.
     connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1, [this] { Text1->setFocus(); });
     connect(Text1, &QLineEdit::returnPressed, rtext1, [this] { rtext1->setFocus(); });
-    connect(Check1, &QCheckBox::toggled, this,
-            [this](bool on) { m_lists.session().brLineBreaks = on; });
-    m_lists.session().brLineBreaks = Check1->isChecked();
+    connect(Check1, &QCheckBox::toggled, this, [this](bool on) { m_session.brLineBreaks = on; });
+    m_session.brLineBreaks = Check1->isChecked();
 
     auto *fields = new QGridLayout;
     fields->addWidget(Label5, 0, 0);
@@ -84,7 +89,7 @@ InputTab::InputTab(RecordLists &lists, QWidget *parent)
 
 void InputTab::Command3_Click()
 {
-    Dialogs &dialogs = m_lists.dialogs();
+    Dialogs &dialogs = m_dialogs;
     const QString quest = Text1->text();
     const QString anser = AnswerText::fromWidget(rtext1->toPlainText());
     if (quest.isEmpty() || anser.isEmpty()) {
@@ -122,17 +127,15 @@ void InputTab::Command3_Click()
 
 bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &anser)
 {
-    const Session &session = m_lists.session();
-    if (session.databasePath.isEmpty()) {
-        m_lists.dialogs().message(
-            QStringLiteral("環境設定にてアクセスデータベースを作成してください"));
+    if (m_session.databasePath.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
         return false;
     }
     QString error;
-    const QaRecord record{0, kind, quest, AnswerText::brplus(anser, session.brLineBreaks)};
-    if (!m_lists.database().add(record, &error)) {
-        m_lists.dialogs().message(QStringLiteral("データを追加できませんでした\n") +
-                                  session.databasePath + u'\n' + error);
+    const QaRecord record{0, kind, quest, AnswerText::brplus(anser, m_session.brLineBreaks)};
+    if (!Database(m_session.databasePath).add(record, &error)) {
+        m_dialogs.message(QStringLiteral("データを追加できませんでした\n") +
+                          m_session.databasePath + u'\n' + error);
         return false;
     }
     return true;

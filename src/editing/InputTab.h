@@ -9,15 +9,17 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class Dialogs;
 class ListBox;
 class RecordLists;
+struct Session;
 
 // Tab "データ入力": enter new records.
 class InputTab : public QWidget
 {
     Q_OBJECT
 public:
-    InputTab(RecordLists &lists, QWidget *parent = nullptr);
+    InputTab(RecordLists &lists, Session &session, Dialogs &dialogs, QWidget *parent = nullptr);
 
     QLabel *Label5;         // 種類
     QComboBox *Combo1;      // category, typed or picked
@@ -46,4 +48,6 @@ private:
     bool dtuika(const QString &kind, const QString &quest, const QString &anser);
 
     RecordLists &m_lists;
+    Session &m_session;
+    Dialogs &m_dialogs;
 };

@@ -18,22 +18,9 @@ void ListBox::clear()
     m_model->setStringList({});
 }
 
-void ListBox::addItem(const QString &text)
-{
-    const int row = m_model->rowCount();
-    m_model->insertRows(row, 1);
-    m_model->setData(m_model->index(row), text);
-}
-
 void ListBox::setItems(const QStringList &lines)
 {
     m_model->setStringList(lines);
-}
-
-void ListBox::removeItem(int row)
-{
-    if (row >= 0 && row < m_model->rowCount())
-        m_model->removeRows(row, 1);
 }
 
 int ListBox::count() const

@@ -15,9 +15,7 @@ public:
     explicit ListBox(QWidget *parent = nullptr);
 
     void clear();
-    void addItem(const QString &text);
     void setItems(const QStringList &lines);
-    void removeItem(int row);
 
     int count() const;
     QString item(int row) const;

@@ -15,11 +15,6 @@ DriveList::DriveList(QWidget *parent) : QComboBox(parent)
     connect(this, &QComboBox::currentTextChanged, this, &DriveList::driveChanged);
 }
 
-QString DriveList::drive() const
-{
-    return currentText();
-}
-
 void DriveList::setDrive(const QString &root)
 {
     const QString native = QDir::toNativeSeparators(root);

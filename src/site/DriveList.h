@@ -9,7 +9,6 @@ class DriveList : public QComboBox
 public:
     explicit DriveList(QWidget *parent = nullptr);
 
-    QString drive() const;              // root of the shown volume
     void setDrive(const QString &root); // adds the root when it is not listed
     static QString driveOf(const QString &path);
 

@@ -213,7 +213,8 @@ private slots:
             const Umask umask(mask);
             QVERIFY(Database(file).create(replace));
         }
-        struct stat st {};
+        struct stat st {
+        };
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
         QCOMPARE(uint(st.st_mode & 0777), mode);
     }
@@ -316,16 +317,16 @@ private slots:
     // records' numbers and questions in stored order.
     void groupedByCategory_data()
     {
-        QTest::addColumn<QStringList>("kinds"); // of records 1, 2, ... in stored order
+        QTest::addColumn<QStringList>("kinds");  // of records 1, 2, ... in stored order
         QTest::addColumn<QStringList>("groups"); // "kind: numbers" in the order expected
         QTest::newRow("empty table") << QStringList() << QStringList();
         QTest::newRow("interleaved")
             << QStringList{u"sub200,B"_s, u"sub100,A"_s, u"sub200,B"_s, u"sub100,A"_s}
             << QStringList{u"sub100,A: 2 4"_s, u"sub200,B: 1 3"_s};
         QTest::newRow("comma before digit, capitals first, no folding")
-            << QStringList{u"sub2,y"_s, u"sub100,z"_s, u"sub10,x"_s, u"sub1,x"_s, u"Sub1,x"_s,
-                           u"sub1,x "_s, u"ｓｕｂ1,x"_s}
-            << QStringList{u"Sub1,x: 5"_s, u"sub1,x: 4"_s, u"sub1,x : 6"_s, u"sub10,x: 3"_s,
+            << QStringList{u"sub2,y"_s, u"sub100,z"_s, u"sub10,x"_s,  u"sub1,x"_s,
+                           u"Sub1,x"_s, u"sub1,x "_s,  u"ｓｕｂ1,x"_s}
+            << QStringList{u"Sub1,x: 5"_s,   u"sub1,x: 4"_s, u"sub1,x : 6"_s,  u"sub10,x: 3"_s,
                            u"sub100,z: 2"_s, u"sub2,y: 1"_s, u"ｓｕｂ1,x: 7"_s};
         // Code points would put U+FF5E first; UTF-16 puts the surrogate first.
         QTest::newRow("UTF-16 order, not code points")
@@ -344,7 +345,8 @@ private slots:
             if (kinds.at(i) == u"<null>"_s)
                 QVERIFY(RawSqlite(file).exec("INSERT INTO tbl1 (quest) VALUES ('q')"));
             else
-                QVERIFY(Database(file).add(record(kinds.at(i), u"q"_s + QString::number(i + 1), {})));
+                QVERIFY(
+                    Database(file).add(record(kinds.at(i), u"q"_s + QString::number(i + 1), {})));
         }
         QString error;
         const auto read = CategoryGroups::read(Database(file), &error);

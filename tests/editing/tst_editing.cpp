@@ -1,6 +1,7 @@
 // The data input and data display tabs, driven through their controls.
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
 #include "platform/ListBox.h"
@@ -47,8 +48,11 @@ private slots:
     void sizeCounter_data();
     void sizeCounter();
     void enterMovesOn();
+    void categoryStoredAsTyped_data();
+    void categoryStoredAsTyped();
 
     void displayNeedsCategories();
+    void displayAllCutAndRead_data();
     void displayAllCutAndRead();
     void displayOneCategory();
     void doubleClickOnNothing();
@@ -102,7 +106,7 @@ void TestEditing::addChecksInOrder()
     QFETCH(QString, anser);
     QFETCH(QString, message);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     tab.Combo1->setEditText(kind);
     tab.Text1->setText(quest);
     tab.rtext1->setPlainText(anser);
@@ -117,7 +121,7 @@ void TestEditing::addChecksInOrder()
 void TestEditing::addStores()
 {
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     const QString longest = QString(250, u'問');
     const QStringList kinds{u"sub100,初級編"_qs, u",abc"_qs, QString(99, u'k') + u','};
     const QStringList quests{u"It's"_qs, u" "_qs, longest};
@@ -154,7 +158,7 @@ void TestEditing::addLineBreakForms()
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     QVERIFY(tab.Check1->isChecked());
     tab.Check1->setChecked(ticked);
     QCOMPARE(m_session.brLineBreaks, ticked);
@@ -169,7 +173,7 @@ void TestEditing::addWithoutDatabase()
 {
     m_session.databasePath.clear();
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     tab.Combo1->setEditText(QStringLiteral("s,t"));
     tab.Text1->setText(QStringLiteral("q"));
     tab.rtext1->setPlainText(QStringLiteral("a"));
@@ -187,7 +191,7 @@ void TestEditing::addToFileThatIsNotOurs()
     m_session.databasePath = text;
     const QStringList before = snapshot(m_dir->path());
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     tab.Combo1->setEditText(QStringLiteral("s,t"));
     tab.Text1->setText(QStringLiteral("q"));
     tab.rtext1->setPlainText(QStringLiteral("a"));
@@ -204,7 +208,7 @@ void TestEditing::loadCategories()
     for (const char *kind : {"sub200,B", "sub100,A", "sub200,B"})
         QVERIFY(Database(m_path).add({0, QString::fromUtf8(kind), u"q"_qs, u"a"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     tab.Command12->click();
     QCOMPARE(tab.Combo1->count(), 2);
     QCOMPARE(tab.Combo1->itemText(0), u"sub100,A"_qs);
@@ -227,7 +231,7 @@ void TestEditing::sizeCounter()
     QFETCH(QString, answer);
     QFETCH(QString, shown);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     QCOMPARE(tab.Label26->text(), u" 0"_qs);
     tab.rtext1->setPlainText(u"something else"_qs);
     tab.rtext1->setPlainText(answer);
@@ -237,7 +241,7 @@ void TestEditing::sizeCounter()
 void TestEditing::enterMovesOn()
 {
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists);
+    InputTab tab(lists, m_session, m_dialogs);
     tab.show();
     QVERIFY(QTest::qWaitForWindowActive(&tab));
     tab.Combo1->setFocus();
@@ -252,11 +256,54 @@ void TestEditing::enterMovesOn()
     QVERIFY(m_dialogs.messages().isEmpty());
 }
 
+void TestEditing::categoryStoredAsTyped_data()
+{
+    QTest::addColumn<QString>("typed"); // "↓": the Down key, picking the next listed line
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("beginning of a listed one") << u"sub1,x"_qs << u"sub1,x"_qs;
+    QTest::newRow("listed one in other case") << u"sub1,a"_qs << u"sub1,a"_qs;
+    QTest::newRow("a listed one in full") << u"sub1,xyz"_qs << u"sub1,xyz"_qs;
+    QTest::newRow("picked from the list") << u"↓"_qs << u"sub1,xyz"_qs;
+}
+
+// Typed with real keys and moved on with Enter, as a user does: no
+// completion may turn the text into another listed category.
+void TestEditing::categoryStoredAsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    for (const char *kind : {"sub1,xyz", "SUB1,A", "sub2,b"})
+        QVERIFY(Database(m_path).add({0, QString::fromUtf8(kind), u"q"_qs, u"a"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    InputTab tab(lists, m_session, m_dialogs);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowActive(&tab));
+    tab.Command12->click();
+    QCOMPARE(tab.Combo1->currentText(), u"SUB1,A"_qs);
+    QLineEdit *edit = tab.Combo1->lineEdit();
+    edit->setFocus();
+    if (typed == u"↓"_qs) {
+        QTest::keyClick(edit, Qt::Key_Down);
+    } else {
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, typed);
+    }
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), tab.Text1);
+    QTest::keyClicks(tab.Text1, u"new question"_qs);
+    QTest::keyClick(tab.Text1, Qt::Key_Return);
+    QTest::keyClicks(tab.rtext1, u"answer"_qs);
+    tab.Command3->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{added});
+    QCOMPARE(this->stored("kind").last(), stored);
+    QCOMPARE(tab.Combo1->currentText(), stored);
+}
+
 void TestEditing::displayNeedsCategories()
 {
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q"_qs, u"a"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    DisplayTab tab(lists);
+    DisplayTab tab(lists, m_dialogs);
     QVERIFY(tab.Option1->isChecked());
     tab.Option2->setChecked(true);
     tab.Command18->click();
@@ -269,21 +316,45 @@ void TestEditing::displayNeedsCategories()
     QCOMPARE(tab.List9->count(), 0);
 }
 
+void TestEditing::displayAllCutAndRead_data()
+{
+    QTest::addColumn<QString>("since"); // what happened after the listing
+    QTest::addColumn<QString>("shown"); // "line": the whole line of the record
+    QTest::newRow("nothing") << QString() << u"line"_qs;
+    QTest::newRow("record deleted") << u"DELETE FROM tbl1 WHERE No = 1"_qs << Texts::recordGone();
+    QTest::newRow("record changed")
+        << u"UPDATE tbl1 SET quest = 'other' WHERE No = 1"_qs << Texts::recordGone();
+    QTest::newRow("only the answer's end changed")
+        << u"UPDATE tbl1 SET anser = anser || 'x' WHERE No = 1"_qs << u"line+x"_qs;
+    QTest::newRow("database forgotten") << u"forget"_qs << Texts::noDatabaseSet();
+}
+
+// Lines over 60 are cut; a double-click reads the whole line of that
+// record again, or says why it cannot.
 void TestEditing::displayAllCutAndRead()
 {
-    const QString answer = QString(80 - 17, u'答'); // head "s.html , t / q / " is 17
+    QFETCH(QString, since);
+    QFETCH(QString, shown);
+    const QString answer = QString(80 - 17, u'答') + u"\r\n"_qs + QString(2000, u'長');
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q"_qs, answer}));
     QVERIFY(Database(m_path).add({0, u"u,v"_qs, u"q2"_qs, u"a2"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    DisplayTab tab(lists);
+    DisplayTab tab(lists, m_dialogs);
     tab.Command18->click();
     const QString line = u"s.html , t / q / "_qs + answer;
     QCOMPARE(tab.List9->items(), (QStringList{line.left(60), u"u.html , v / q2 / a2"_qs}));
     QCOMPARE(tab.Label24->text(), u" 2"_qs);
 
+    if (since == u"forget"_qs)
+        m_session.databasePath.clear();
+    else if (!since.isEmpty())
+        QVERIFY(RawSqlite(m_path).exec(since.toUtf8().constData()));
     tab.List9->setCurrentRow(0);
     emit tab.List9->doubleClicked(tab.List9->model()->index(0, 0));
-    QCOMPARE(m_dialogs.messages(), QStringList{line});
+    const QString expected = shown == u"line"_qs     ? line
+                             : shown == u"line+x"_qs ? line + u'x'
+                                                     : shown;
+    QCOMPARE(m_dialogs.messages(), QStringList{expected});
 }
 
 void TestEditing::displayOneCategory()
@@ -291,7 +362,7 @@ void TestEditing::displayOneCategory()
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q1"_qs, u"a1"_qs}));
     QVERIFY(Database(m_path).add({0, u"u,v"_qs, QString(70, u'q'), u"a2"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    DisplayTab tab(lists);
+    DisplayTab tab(lists, m_dialogs);
     tab.show();
     tab.Command18->click(); // all first, so the double-click must read the new listing
     tab.Command17->click();
@@ -311,7 +382,7 @@ void TestEditing::displayOneCategory()
 void TestEditing::doubleClickOnNothing()
 {
     RecordLists lists(m_session, m_dialogs);
-    DisplayTab tab(lists);
+    DisplayTab tab(lists, m_dialogs);
     tab.List9_DblClick();
     QVERIFY(m_dialogs.messages().isEmpty());
 }
