@@ -2,7 +2,32 @@
 
 #include <QStringListModel>
 
-ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
+namespace
+{
+
+// A line may hold line breaks (a summary line holds the answer's); each is
+// shown as a mark so that every line keeps one row of one height.
+class OneRowModel : public QStringListModel
+{
+public:
+    using QStringListModel::QStringListModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QStringListModel::data(index, role);
+        QString text = QStringListModel::data(index, role).toString();
+        if (text.contains(u'\n') || text.contains(u'\r')) {
+            text.replace(QStringLiteral("\r\n"), QStringLiteral("↵"));
+            text.replace(u'\r', u'↵').replace(u'\n', u'↵');
+        }
+        return text;
+    }
+};
+
+} // namespace
+
+ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new OneRowModel(this))
 {
     setModel(m_model);
     setUniformItemSizes(true);
@@ -30,7 +55,7 @@ int ListBox::count() const
 
 QString ListBox::item(int row) const
 {
-    return m_model->data(m_model->index(row)).toString();
+    return m_model->data(m_model->index(row), Qt::EditRole).toString();
 }
 
 QStringList ListBox::items() const

@@ -244,6 +244,9 @@ void TestRecordLists::summariesCutAndWhole()
     QCOMPARE(shown.items(), (QStringList{line60, line60, whole.at(2)}));
     QCOMPARE(numbers.items(), (QStringList{u"1"_qs, u"2"_qs, u"3"_qs}));
     QCOMPARE(label.text(), u" 3"_qs);
+    // A line break inside a line is shown as a mark, on one row.
+    QCOMPARE(shown.item(2), whole.at(2));
+    QCOMPARE(shown.model()->index(2, 0).data().toString(), u"sub200.html , 中級 / q / a↵b"_qs);
     // Each number gives its record's whole line again.
     for (int i = 0; i < 3; ++i)
         QCOMPARE(lists.wholeLine(numbers.item(i), shown.item(i)),
