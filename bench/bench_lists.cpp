@@ -11,6 +11,7 @@
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
 #include "platform/ListBox.h"
+#include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
 #include "site/HtmlTab.h"
@@ -110,7 +111,8 @@ int main(int argc, char *argv[])
     ScriptedDialogs dialogs;
     Dirs dirs(dir.filePath(QStringLiteral("wazuna.ini")));
     dirs.regpgmname(Dirs::Put, path);
-    main1 window(dialogs, dirs);
+    ScriptedDesktop desktop;
+    main1 window(dialogs, dirs, desktop);
     window.show();
     QApplication::processEvents();
     std::printf("%-44s %7s     %7s         %6.0f MB\n", "window shown", "", "", memoryMb("VmRSS"));

@@ -4,6 +4,7 @@
 // is touched.
 #include "app/main1.h"
 #include "platform/Appearance.h"
+#include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
 
@@ -27,7 +28,8 @@ int main(int argc, char *argv[])
     Dirs dirs(settingsDir.filePath(QStringLiteral("wazuna.ini")));
     if (argc > 2)
         dirs.regpgmname(Dirs::Put, QString::fromLocal8Bit(argv[2]));
-    main1 window(dialogs, dirs);
+    ScriptedDesktop desktop;
+    main1 window(dialogs, dirs, desktop);
     window.show();
     for (int tab = 0; tab < window.SSTab1->count(); ++tab) {
         window.SSTab1->setCurrentIndex(tab);

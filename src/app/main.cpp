@@ -1,5 +1,6 @@
 #include "main1.h"
 #include "platform/Appearance.h"
+#include "platform/QtDesktop.h"
 #include "platform/QtDialogs.h"
 #include "settings/Dirs.h"
 
@@ -37,7 +38,8 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     Dirs dirs;
-    main1 window(dialogs, dirs);
+    QtDesktop desktop;
+    main1 window(dialogs, dirs, desktop);
     dialogs.setParent(&window);
     window.show();
     return app.exec();

@@ -36,7 +36,7 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 
 } // namespace
 
-main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
+main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *parent)
     : QMainWindow(parent), Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
       Label1(fieldLabel("Label1")), SSTab1(named<QTabWidget>("SSTab1")), m_dialogs(dialogs),
       m_dirs(dirs), m_lists(m_session, dialogs)
@@ -48,7 +48,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
     inputTab = new InputTab(m_lists, m_session, dialogs);
     deleteTab = new DeleteTab(m_lists);
     modifyTab = new ModifyTab(m_lists);
-    htmlTab = new HtmlTab(m_lists);
+    htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop);
     dbListTab = new DbListTab;
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
     SSTab1->addTab(inputTab, QStringLiteral("データ入力"));

@@ -11,6 +11,7 @@ class QMenu;
 class QTabWidget;
 class DbListTab;
 class DeleteTab;
+class Desktop;
 class Dialogs;
 class Dirs;
 class DisplayTab;
@@ -25,7 +26,7 @@ class main1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    main1(Dialogs &dialogs, const Dirs &dirs, QWidget *parent = nullptr);
+    main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *parent = nullptr);
 
     const Session &session() const { return m_session; }
 

@@ -2,38 +2,46 @@
 
 #include "CategoryKey.h"
 
-#include <QHash>
+void CategoryGrouper::add(const QaRecord &record)
+{
+    auto it = m_indexOf.constFind(record.kind);
+    if (it == m_indexOf.constEnd()) {
+        it = m_indexOf.insert(record.kind, m_groups.size());
+        m_groups.append({record.kind, {}, {}});
+    }
+    if (m_withRecords) {
+        CategoryGroup &group = m_groups[*it];
+        group.nos.append(record.no);
+        group.quests.append(record.quest);
+    }
+}
+
+QList<CategoryGroup> CategoryGrouper::take()
+{
+    QList<CategoryGroup> sorted;
+    sorted.reserve(m_groups.size());
+    for (const QString &kind : CategoryKey::sortedDistinct(m_indexOf.keys()))
+        sorted.append(std::move(m_groups[m_indexOf.value(kind)]));
+    m_groups.clear();
+    m_indexOf.clear();
+    return sorted;
+}
 
 namespace CategoryGroups
 {
 
 std::optional<QList<CategoryGroup>> read(const Database &db, QString *error, bool withRecords)
 {
-    QList<CategoryGroup> groups;
-    QHash<QString, qsizetype> indexOf;
+    CategoryGrouper grouper(withRecords);
     const bool ok = db.scan(
-        [&](const QaRecord &r) {
-            auto it = indexOf.constFind(r.kind);
-            if (it == indexOf.constEnd()) {
-                it = indexOf.insert(r.kind, groups.size());
-                groups.append({r.kind, {}, {}});
-            }
-            if (withRecords) {
-                CategoryGroup &group = groups[*it];
-                group.nos.append(r.no);
-                group.quests.append(r.quest);
-            }
+        [&grouper](const QaRecord &r) {
+            grouper.add(r);
             return true;
         },
         error, withRecords ? Database::Fields::WithoutAnswer : Database::Fields::KindOnly);
     if (!ok)
         return std::nullopt;
-
-    QList<CategoryGroup> sorted;
-    sorted.reserve(groups.size());
-    for (const QString &kind : CategoryKey::sortedDistinct(indexOf.keys()))
-        sorted.append(std::move(groups[indexOf.value(kind)]));
-    return sorted;
+    return grouper.take();
 }
 
 } // namespace CategoryGroups

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <optional>
@@ -16,12 +17,28 @@ struct CategoryGroup {
     friend bool operator==(const CategoryGroup &, const CategoryGroup &) = default;
 };
 
+// Records handed over in stored order, grouped by category as they come.
+class CategoryGrouper
+{
+public:
+    explicit CategoryGrouper(bool withRecords = true) : m_withRecords(withRecords) {}
+
+    void add(const QaRecord &record);
+    // Each distinct `kind` once, in CategoryKey's ascending order. Without
+    // records only the kinds are filled in.
+    QList<CategoryGroup> take();
+
+private:
+    bool m_withRecords;
+    QList<CategoryGroup> m_groups;
+    QHash<QString, qsizetype> m_indexOf;
+};
+
 namespace CategoryGroups
 {
 
-// The table read in one pass and grouped by category: each distinct `kind`
-// once, in CategoryKey's ascending order. Without `withRecords` only the
-// kinds are filled in. Nothing, with the reason in *error, on failure.
+// The table read in one pass and grouped by category. Nothing, with the
+// reason in *error, on failure.
 std::optional<QList<CategoryGroup>> read(const Database &db, QString *error = nullptr,
                                          bool withRecords = true);
 

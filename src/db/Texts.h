@@ -48,6 +48,32 @@ inline QString recordGone()
     return QStringLiteral("選択したデータはデータベースにありません\n一覧を表示し直して下さい");
 }
 
+// Making the site.
+inline QString listFirst()
+{
+    return QStringLiteral("データ表示させて下さい");
+}
+inline QString indexNameMissing()
+{
+    return QStringLiteral("indexファイル名を入れて下さい");
+}
+inline QString siteMade()
+{
+    return QStringLiteral("ｈｔｍｌ作成しました");
+}
+// A category stem or an index name that would put a page outside the
+// output folder; the text itself follows on the next line.
+inline QString unsafePageName()
+{
+    return QStringLiteral("ファイル名に「/」が含まれているため、ページを作成しませんでした");
+}
+inline QString pagesNotWritten(int count, const QString &firstPath, const QString &reason)
+{
+    return QStringLiteral("%1ページを書き込めませんでした\n%2\n%3")
+        .arg(count)
+        .arg(firstPath, reason);
+}
+
 // Why the engine could not do what it was asked.
 namespace Reason
 {

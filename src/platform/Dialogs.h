@@ -9,6 +9,8 @@ class Dialogs
 {
 public:
     enum class Icon { None, Warning };
+    // The button that Enter alone presses.
+    enum class Default { Yes, No };
 
     struct SaveRequest {
         QString filter;       // Qt filter text, e.g. "Text (*.txt);;All Files (*)"
@@ -21,7 +23,8 @@ public:
     // A box with an OK button only, titled with the application's name.
     virtual void message(const QString &text) = 0;
     // A Yes/No question; only Yes returns true.
-    virtual bool ask(const QString &text, const QString &title, Icon icon) = 0;
+    virtual bool ask(const QString &text, const QString &title, Icon icon,
+                     Default button = Default::Yes) = 0;
     // The save form of the file dialog: no overwrite question, no extension
     // added. Nothing when cancelled.
     virtual std::optional<QString> saveFileName(const SaveRequest &request) = 0;

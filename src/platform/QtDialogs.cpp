@@ -15,12 +15,12 @@ void QtDialogs::message(const QString &text)
     box.exec();
 }
 
-bool QtDialogs::ask(const QString &text, const QString &title, Icon icon)
+bool QtDialogs::ask(const QString &text, const QString &title, Icon icon, Default button)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                     title.isEmpty() ? appTitle : title, text, QMessageBox::Yes | QMessageBox::No,
                     m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(button == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

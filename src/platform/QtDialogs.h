@@ -11,7 +11,7 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
     void message(const QString &text) override;
-    bool ask(const QString &text, const QString &title, Icon icon) override;
+    bool ask(const QString &text, const QString &title, Icon icon, Default button) override;
     std::optional<QString> saveFileName(const SaveRequest &request) override;
 
 private:

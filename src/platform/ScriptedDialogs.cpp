@@ -7,9 +7,9 @@ void ScriptedDialogs::message(const QString &text)
     m_shown.append({Shown::Message, text, {}, Icon::None, {}});
 }
 
-bool ScriptedDialogs::ask(const QString &text, const QString &title, Icon icon)
+bool ScriptedDialogs::ask(const QString &text, const QString &title, Icon icon, Default button)
 {
-    m_shown.append({Shown::Question, text, title, icon, {}});
+    m_shown.append({Shown::Question, text, title, icon, {}, button});
     if (m_answers.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("unscripted question: ") + title + u' ' + text),
                      __FILE__, __LINE__);

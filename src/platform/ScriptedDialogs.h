@@ -17,11 +17,12 @@ public:
         QString text;  // message or question text; for Save, the proposed name
         QString title; // question title; for Save, the filter
         Icon icon = Icon::None;
-        QString initialDir; // Save only
+        QString initialDir;            // Save only
+        Default button = Default::Yes; // Question only
     };
 
     void message(const QString &text) override;
-    bool ask(const QString &text, const QString &title, Icon icon) override;
+    bool ask(const QString &text, const QString &title, Icon icon, Default button) override;
     std::optional<QString> saveFileName(const SaveRequest &request) override;
 
     // Script

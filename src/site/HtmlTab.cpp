@@ -3,18 +3,34 @@
 #include "DriveList.h"
 #include "FileList.h"
 #include "FolderList.h"
+#include "PageFile.h"
+#include "SiteGenerator.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "settings/Dirs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 
-HtmlTab::HtmlTab(RecordLists &lists, QWidget *parent)
+#include <sys/stat.h>
+#include <unistd.h>
+
+HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, Desktop &desktop,
+                 QWidget *parent)
     : QWidget(parent), Drive1(named<DriveList>("Drive1")), Dir1(named<FolderList>("Dir1")),
       File1(named<FileList>("File1")),
       Command1(named<QPushButton>("Command1", QStringLiteral("ﾃﾞｽｸﾄｯﾌﾟ"))),
@@ -33,17 +49,34 @@ HtmlTab::HtmlTab(RecordLists &lists, QWidget *parent)
       Option5(named<QRadioButton>("Option5", QStringLiteral("枠有り（<table>）"))),
       Option6(named<QRadioButton>("Option6", QStringLiteral("枠無し（<hr>）"))),
       Check2(named<QCheckBox>("Check2", QStringLiteral("ﾀｲﾄﾙを大きくする"))),
-      Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists)
+      Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists),
+      m_session(session), m_dialogs(dialogs), m_desktop(desktop)
 {
     Option6->setChecked(true);
     List5->hide();
     Label9->setMinimumWidth(70);
 
+    // File1 and the process's current folder follow Dir1.
     connect(Dir1, &FolderList::pathChanged, File1, &FileList::setPath);
+    connect(Dir1, &FolderList::pathChanged, this,
+            [](const QString &path) { QDir::setCurrent(path); });
     connect(Drive1, &DriveList::driveChanged, this, [this](const QString &root) {
-        if (DriveList::driveOf(Dir1->path()) != root)
-            Dir1->setPath(root);
+        if (DriveList::driveOf(Dir1->path()) == root || Dir1->setPath(root))
+            return;
+        // A volume that cannot be entered: the lists stay where they were.
+        const QSignalBlocker blocker(Drive1);
+        Drive1->setDrive(DriveList::driveOf(Dir1->path()));
     });
+    Dir1->viewport()->installEventFilter(this);
+
+    connect(Command1, &QPushButton::clicked, this, &HtmlTab::Command1_Click);
+    connect(Command13, &QPushButton::clicked, this, &HtmlTab::Command13_Click);
+    connect(Command14, &QPushButton::clicked, this, &HtmlTab::Command14_Click);
+    connect(Command15, &QPushButton::clicked, this, &HtmlTab::Command15_Click);
+    connect(Command16, &QPushButton::clicked, this, &HtmlTab::Command16_Click);
+    connect(File1, &ListBox::lineDoubleClicked, this, &HtmlTab::File1_DblClick);
+    connect(Text9, &QLineEdit::returnPressed, Command15, [this] { Command15->setFocus(); });
+    connect(Text10, &QLineEdit::returnPressed, Command14, [this] { Command14->setFocus(); });
 
     auto *folderTools = new QGridLayout;
     folderTools->addWidget(Command1, 0, 0);
@@ -102,4 +135,141 @@ bool HtmlTab::setOutputFolder(const QString &path)
         return false;
     Drive1->setDrive(DriveList::driveOf(path));
     return true;
+}
+
+bool HtmlTab::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Dir1->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
+        Dir1_MouseUp();
+    return QWidget::eventFilter(watched, event);
+}
+
+void HtmlTab::Command1_Click()
+{
+    // No Desktop folder, or one that cannot be entered: nothing moves.
+    const QString desktop = Dirs::deskpath();
+    if (!desktop.isEmpty())
+        setOutputFolder(desktop);
+}
+
+void HtmlTab::Dir1_MouseUp()
+{
+    QString text = m_desktop.clipboardText();
+    // A file manager copies a folder as a file:// URL, perhaps with a line end.
+    text = text.section(u'\n', 0, 0);
+    if (text.endsWith(u'\r'))
+        text.chop(1);
+    if (text.startsWith(u'\\')) {
+        m_dialogs.message(QStringLiteral("直のネットワークドライブには、対応しておりません。"
+                                         "ドライブ名を割り当て、ドライブ名にて指定して下さい。"));
+        return;
+    }
+    if (text.startsWith(QLatin1StringView("file:")))
+        text = QUrl(text).toLocalFile();
+    if (!text.isEmpty())
+        setOutputFolder(text);
+}
+
+void HtmlTab::File1_DblClick()
+{
+    const int row = File1->currentRow();
+    if (row < 0)
+        return;
+    const QString path = PageFile::join(Dir1->path(), File1->item(row));
+    const QString lower = path.toLower();
+    if (lower.endsWith(QLatin1StringView("html")) || lower.endsWith(QLatin1StringView("htm")))
+        m_desktop.open(QUrl::fromLocalFile(path));
+}
+
+void HtmlTab::Command15_Click()
+{
+    if (Text9->text().isEmpty()) {
+        m_dialogs.message(QStringLiteral("下に作成するﾃﾞｨﾚｸﾄﾘ名を入れてください"));
+        return;
+    }
+    QDir::setCurrent(Dir1->path());
+    // One level only; an existing folder is simply entered.
+    const QString path = PageFile::join(Dir1->path(), Text9->text());
+    QDir().mkdir(path);
+    setOutputFolder(path);
+}
+
+void HtmlTab::Command16_Click()
+{
+    const QString folder = Dir1->path();
+    if (!m_dialogs.ask(folder + QStringLiteral("\nディレクトリ中の全ファイルを削除します"),
+                       QStringLiteral("全ファイル削除確認"), Dialogs::Icon::Warning,
+                       Dialogs::Default::No))
+        return;
+    QDir::setCurrent(folder);
+    // Only the regular files listed, never a folder or what a link points
+    // to; a file its owner made read-only stays.
+    for (const QString &name : File1->items()) {
+        const QByteArray path = QFile::encodeName(PageFile::join(folder, name));
+        struct stat st {
+        };
+        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR))
+            ::unlink(path.constData());
+    }
+    File1->refresh();
+}
+
+void HtmlTab::Command13_Click()
+{
+    m_lists.hyouji(List4, Label9, List5);
+}
+
+void HtmlTab::Command14_Click()
+{
+    if (List4->count() == 0) {
+        m_dialogs.message(Texts::listFirst());
+        return;
+    }
+    if (m_session.databasePath.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    SiteOptions options;
+    options.folder = Dir1->path();
+    options.indexName = Text8->text();
+    options.title = Text10->text();
+    options.layout = Option6->isChecked() ? Pages::Layout::Rules : Pages::Layout::Table;
+    options.bigTitle = Check2->isChecked();
+    QStringList categoriesBefore;
+    for (int i = 0; i < Combo2->count(); ++i)
+        categoriesBefore.append(Combo2->itemText(i));
+
+    // A long run shows how far it has come; the window repaints meanwhile.
+    QProgressDialog progress(QStringLiteral("ＨＴＭＬ作成中…"), QString(), 0, 1, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    QElapsedTimer sinceShown;
+    sinceShown.start();
+    const SiteReport report =
+        SiteGenerator::generate(Database(m_session.databasePath), options, List4->count(),
+                                categoriesBefore, [&](int done, int total) {
+                                    if (sinceShown.elapsed() < 40 && done < total)
+                                        return;
+                                    sinceShown.restart();
+                                    progress.setMaximum(std::max(total, 1));
+                                    progress.setValue(std::min(done, total));
+                                });
+    progress.close();
+
+    if (report.categories != categoriesBefore) {
+        Combo2->clear();
+        Combo2->addItems(report.categories);
+        Combo2->setCurrentIndex(0);
+    }
+    for (const QString &problem : report.problems)
+        m_dialogs.message(problem);
+    if (report.readFailed)
+        return;
+    m_lists.hyouji(List4, Label9, List5);
+    File1->refresh();
+    // Pages that could not be written are reported, never passed off as done.
+    m_dialogs.message(report.failed ? report.failureMessage() : Texts::siteMade());
 }

@@ -9,18 +9,22 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class Desktop;
+class Dialogs;
 class DriveList;
 class FileList;
 class FolderList;
 class ListBox;
 class RecordLists;
+struct Session;
 
 // Tab "ＨＴＭＬ作成": the output folder and the site's generation.
 class HtmlTab : public QWidget
 {
     Q_OBJECT
 public:
-    HtmlTab(RecordLists &lists, QWidget *parent = nullptr);
+    HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, Desktop &desktop,
+            QWidget *parent = nullptr);
 
     // The output folder: Drive1, Dir1 and File1 follow it.
     QString outputFolder() const;
@@ -49,6 +53,21 @@ public:
     QCheckBox *Check2;      // ﾀｲﾄﾙを大きくする
     QPushButton *Command14; // ＨＰ作成
 
+public slots:
+    void Command1_Click();  // to the Desktop folder
+    void Command13_Click(); // list the records
+    void Command14_Click(); // write the site
+    void Command15_Click(); // make a subfolder
+    void Command16_Click(); // delete the folder's files
+    void Dir1_MouseUp();    // paste a folder path (right button)
+    void File1_DblClick();  // open a page
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     RecordLists &m_lists;
+    const Session &m_session;
+    Dialogs &m_dialogs;
+    Desktop &m_desktop;
 };

@@ -1,6 +1,7 @@
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
 #include "site/FileList.h"
@@ -62,6 +63,7 @@ class TestMain1 : public QObject
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<Dirs> m_dirs;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
+    ScriptedDesktop m_desktop;
 
     QString path(const QString &name) const { return m_tmp->filePath(name); }
     QString cwd() const { return path(u"current folder"_s); }
@@ -124,7 +126,7 @@ private slots:
             QVERIFY(writeFile(m_dirs->fileName(), settingsFile));
         const QStringList before = snapshot(m_tmp->path());
 
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
 
         QCOMPARE(m_dialogs->messages(), QStringList(startupMessage));
         QCOMPARE(m_dialogs->shown().size(), 1);
@@ -175,7 +177,7 @@ private slots:
             QVERIFY(QDir().mkdir(file));
         m_dirs->regpgmname(Dirs::Put, file);
 
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
 
         // A missing file is still the current database, only not shown.
         const bool isFile = make == 1 || make == 2;
@@ -191,7 +193,7 @@ private slots:
     {
         const QString listFile = path(u"複数 DB's,一覧.txt"_s);
         m_dirs->regsettext(Dirs::Put, listFile);
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         m_dialogs->clear();
         QCOMPARE(labelText(w, "Label28"), listFile);
     }
@@ -218,7 +220,7 @@ private slots:
             QVERIFY(writeFile(folder, "<html>"));
         m_dirs->regfirstdir(Dirs::Put, folder);
 
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         m_dialogs->clear();
 
         const QString expected = restored ? folder : cwd();
@@ -247,7 +249,7 @@ private slots:
         const QString gone = path(u"gone.mdb"_s);
         m_dirs->regpgmname(Dirs::Put, gone);
         {
-            main1 w(*m_dialogs, *m_dirs);
+            main1 w(*m_dialogs, *m_dirs, m_desktop);
             if (changeFolder)
                 QVERIFY(w.htmlTab->setOutputFolder(other));
             if (viaMenu)
@@ -262,7 +264,7 @@ private slots:
         QCOMPARE(m_dirs->regsettext(Dirs::Get), QString());
 
         QDir::setCurrent(cwd());
-        main1 again(*m_dialogs, *m_dirs);
+        main1 again(*m_dialogs, *m_dirs, m_desktop);
         QCOMPARE(again.htmlTab->outputFolder(), expected);
         m_dialogs->clear();
     }
@@ -281,7 +283,7 @@ private slots:
         const QString folder = QFileInfo(file).path();
         QVERIFY(QDir().mkpath(folder));
         storeExistingDatabase();
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         QVERIFY(w.htmlTab->setOutputFolder(folder));
         QVERIFY(m_dialogs->shown().isEmpty());
 
@@ -307,7 +309,7 @@ private slots:
     void dbmakeCancelled()
     {
         const QString current = storeExistingDatabase();
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         const QStringList before = snapshot(m_tmp->path());
 
         m_dialogs->cancelFile();
@@ -342,7 +344,7 @@ private slots:
             QVERIFY(writeFile(file, "keep me\r\n"));
         }
         storeExistingDatabase();
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         const QStringList before = snapshot(folder);
 
         m_dialogs->chooseFile(file);
@@ -389,7 +391,7 @@ private slots:
         QVERIFY(QDir().mkdir(path(u"taken.mdb"_s)));
         QVERIFY(writeFile(path(u"notes.txt"_s), "x"));
         const QString current = storeExistingDatabase();
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         const QStringList before = snapshot(m_tmp->path());
 
         const QString file = name.startsWith(u'/') ? name : path(name);
@@ -415,7 +417,7 @@ private slots:
     {
         QFETCH(bool, yes);
         const QString current = storeExistingDatabase();
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         const QStringList files = snapshot(m_tmp->path()).filter(u"current.mdb"_s);
 
         m_dialogs->answer(yes);
@@ -454,7 +456,7 @@ private slots:
         const QString file = storeExistingDatabase();
         if (!deletedAfterStart)
             QVERIFY(QFile::remove(file));
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         if (deletedAfterStart)
             QVERIFY(QFile::remove(file));
         if (folderInItsPlace)
@@ -480,7 +482,7 @@ private slots:
     void tabStripDoubleClick()
     {
         QFETCH(int, tab);
-        main1 w(*m_dialogs, *m_dirs);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
         m_dialogs->clear();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));

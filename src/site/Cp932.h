@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+// Text to CP932 (Shift_JIS as Windows writes it), the encoding the pages
+// declare. A character CP932 cannot hold is written as an HTML numeric
+// character reference ("&#x1F600;"), so a page shows everything it was
+// given and nothing becomes "?". ¥ and ‾ count as such characters: CP932
+// would turn them into the ASCII bytes of "\" and "~".
+class Cp932
+{
+public:
+    Cp932();
+    ~Cp932();
+    Cp932(const Cp932 &) = delete;
+    Cp932 &operator=(const Cp932 &) = delete;
+
+    // Appends the encoding of `text` to `out`.
+    void append(QByteArray &out, QStringView text);
+    QByteArray encode(QStringView text)
+    {
+        QByteArray out;
+        append(out, text);
+        return out;
+    }
+
+private:
+    void *m_cd; // iconv_t, UTF-16 to CP932
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Writing a page: whole or not at all, and not at all when the file
+// already holds exactly these bytes (its time stays, so an upload by rsync
+// or FTP sends only what changed).
+namespace PageFile
+{
+
+enum class Outcome { Written, Unchanged, Failed };
+
+// Through a temporary file in the same folder, renamed over the old one;
+// no sync per file, which would make a large site ten times slower.
+Outcome write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Into a device (a test's buffer, say); false with the device's reason.
+bool write(QIODevice &device, const QByteArray &bytes, QString *error = nullptr);
+
+// Removes what an interrupted run left in `folder`, so it is never
+// published; gives how many files it removed.
+int removeLeftovers(const QString &folder);
+
+// The folder path and a name, with one separator between them.
+QString join(const QString &folder, const QString &name);
+
+} // namespace PageFile

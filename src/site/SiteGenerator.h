@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Pages.h"
+#include "db/Database.h"
+
+#include <QStringList>
+#include <functional>
+
+// What a run writes and how.
+struct SiteOptions {
+    QString folder;    // the output folder
+    QString indexName; // the index page's file name; empty: no index page
+    QString title;     // the index page's title
+    Pages::Layout layout = Pages::Layout::Rules;
+    bool bigTitle = false; // a larger heading on the menu pages, table layout only
+};
+
+// What a run did.
+struct SiteReport {
+    // What the user is told, in the order it happened.
+    QStringList problems;
+    // The table could not be read; the run stopped there.
+    bool readFailed = false;
+    // The categories the menu pages were written from.
+    QStringList categories;
+    int written = 0;
+    int unchanged = 0;
+    int failed = 0;
+    QString firstFailedPath;
+    QString firstFailure;
+
+    // The message about pages that could not be written; empty when none.
+    QString failureMessage() const;
+};
+
+// The whole site in one run: the page of each of the first `qaLimit`
+// records, the index page, then one menu page a category. The table is
+// read once. `categoriesBefore` is what the menu pages are written from
+// when the index page is not (no index name, or an empty table).
+namespace SiteGenerator
+{
+
+using Progress = std::function<void(int done, int total)>;
+
+SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qaLimit,
+                    const QStringList &categoriesBefore, const Progress &progress = {});
+
+} // namespace SiteGenerator

@@ -1,0 +1,223 @@
+// The HTML tab, driven through its controls: the output folder and the run.
+#include "db/Database.h"
+#include "db/RecordLists.h"
+#include "db/Texts.h"
+#include "platform/ListBox.h"
+#include "platform/ScriptedDesktop.h"
+#include "platform/ScriptedDialogs.h"
+#include "site/FileList.h"
+#include "site/FolderList.h"
+#include "site/HtmlTab.h"
+#include "support/FileSnapshot.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestHtmlTab : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    Session m_session;
+    ScriptedDialogs m_dialogs;
+    ScriptedDesktop m_desktop;
+    QString m_origin;
+
+    QString path(const QString &name) const { return m_tmp->filePath(name); }
+    QStringList files(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        m_origin = QDir::currentPath();
+    }
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_session = Session{};
+        m_session.databasePath = path(u"db.mdb"_s);
+        QVERIFY(Database(m_session.databasePath).create(false));
+        m_dialogs.clear();
+        m_desktop = ScriptedDesktop{};
+        QVERIFY(QDir().mkpath(path(u"out/sub"_s)));
+    }
+    void cleanup() { QDir::setCurrent(m_origin); }
+
+    // The run through the tab: what the user is told, in order, and what
+    // the lists show afterwards.
+    void run_data()
+    {
+        QTest::addColumn<QStringList>("kinds");
+        QTest::addColumn<bool>("list");     // データ表示 pressed first
+        QTest::addColumn<QString>("index"); // Text8
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList two{u"sub1,一"_s, u"sub2,二"_s};
+        QTest::newRow("nothing listed")
+            << two << false << u"index.html"_s << u"out"_s << QStringList{Texts::listFirst()};
+        QTest::newRow("whole site")
+            << two << true << u"index.html"_s << u"out"_s << QStringList{Texts::siteMade()};
+        QTest::newRow("no index name") << two << true << QString() << u"out"_s
+                                       << QStringList{Texts::indexNameMissing(), Texts::siteMade()};
+        QTest::newRow("a category without a comma")
+            << QStringList{u"sub1,一"_s, u"nocomma"_s} << true << u"index.html"_s << u"out"_s
+            << QStringList{Texts::badCategory(), Texts::badCategory() + u"\nnocomma"_s,
+                           Texts::badCategory(), Texts::siteMade()};
+        QTest::newRow("folder gone since chosen")
+            << two << true << u"index.html"_s << u"out/sub"_s
+            << QStringList{u"5ページを書き込めませんでした"_s};
+    }
+
+    void run()
+    {
+        QFETCH(QStringList, kinds);
+        QFETCH(bool, list);
+        QFETCH(QString, index);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, messages);
+        for (const QString &kind : kinds)
+            QVERIFY(Database(m_session.databasePath).add({0, kind, u"質問"_s, u"答え"_s}));
+        RecordLists lists(m_session, m_dialogs);
+        HtmlTab tab(lists, m_session, m_dialogs, m_desktop);
+        QVERIFY(tab.setOutputFolder(path(folder)));
+        if (folder == u"out/sub"_s)
+            QVERIFY(QDir(path(folder)).removeRecursively());
+        tab.Text8->setText(index);
+        if (list)
+            tab.Command13->click();
+        tab.Command14->click();
+
+        QStringList shown = m_dialogs.messages();
+        if (!shown.isEmpty() && messages.last().endsWith(u"ませんでした"_s))
+            shown.last() = shown.last().section(u'\n', 0, 0);
+        QCOMPARE(shown, messages);
+        if (!list) {
+            QCOMPARE(files(path(u"out"_s)), QStringList());
+            return;
+        }
+        // The full list again, and the categories the menus came from.
+        QCOMPARE(tab.List4->count(), kinds.size());
+        QCOMPARE(tab.List5->items(), (QStringList{u"1"_s, u"2"_s}));
+        QCOMPARE(tab.Label9->text(), u" 2"_s);
+        if (!index.isEmpty()) {
+            QStringList sorted = kinds;
+            sorted.sort();
+            QCOMPARE(tab.Combo2->count(), sorted.size());
+            QCOMPARE(tab.Combo2->itemText(0), sorted.first());
+        }
+        QCOMPARE(tab.File1->items(), files(path(folder)));
+    }
+
+    // The output folder: pasted, created, emptied, and pages opened.
+    void folderOperations()
+    {
+        RecordLists lists(m_session, m_dialogs);
+        HtmlTab tab(lists, m_session, m_dialogs, m_desktop);
+        const QString out = path(u"out"_s);
+        QVERIFY(tab.setOutputFolder(out));
+        QCOMPARE(QDir::currentPath(), out);
+
+        const auto pasted = [&](const QString &clipboard) {
+            QVERIFY(tab.setOutputFolder(out));
+            m_desktop.clipboard = clipboard;
+            QTest::mouseClick(tab.Dir1->viewport(), Qt::RightButton);
+        };
+        pasted(path(u"out/sub"_s));
+        QCOMPARE(tab.outputFolder(), path(u"out/sub"_s));
+        QCOMPARE(QDir::currentPath(), path(u"out/sub"_s));
+        pasted(QUrl::fromLocalFile(path(u"out/sub"_s)).toString() + u"\r\n"_s);
+        QCOMPARE(tab.File1->path(), path(u"out/sub"_s));
+        pasted(path(u"no such folder"_s));
+        QCOMPARE(tab.outputFolder(), out);
+        QVERIFY(m_dialogs.messages().isEmpty());
+        pasted(u"\\\\server\\share"_s);
+        QCOMPARE(tab.outputFolder(), out);
+        QCOMPARE(m_dialogs.messages(),
+                 QStringList{u"直のネットワークドライブには、対応しておりません。"
+                             u"ドライブ名を割り当て、ドライブ名にて指定して下さい。"_s});
+
+        // A subfolder: an empty name is refused, an existing one entered,
+        // one below a missing folder not made.
+        m_dialogs.clear();
+        tab.Command15->click();
+        QCOMPARE(m_dialogs.messages(), QStringList{u"下に作成するﾃﾞｨﾚｸﾄﾘ名を入れてください"_s});
+        for (const QString &name : {u"sub"_s, u"missing/child"_s, u"新しい 's"_s}) {
+            QVERIFY(tab.setOutputFolder(out));
+            tab.Text9->setText(name);
+            tab.Command15->click();
+            QCOMPARE(tab.Text9->text(), name);
+        }
+        QCOMPARE(tab.outputFolder(), path(u"out/新しい 's"_s));
+        QVERIFY(!QFileInfo::exists(path(u"out/missing"_s)));
+        QCOMPARE(m_dialogs.messages().size(), 1);
+
+        // Emptying: No keeps everything; Yes deletes the writable regular
+        // files only.
+        QVERIFY(tab.setOutputFolder(out));
+        for (const char *name : {"index.html", "index.htm", "page.xhtml", "notes.txt", "ro.html"})
+            QVERIFY(writeFile(out + u'/' + QString::fromLatin1(name), "x"));
+        QVERIFY(QFile::setPermissions(out + u"/ro.html"_s, QFile::ReadOwner));
+        QVERIFY(writeFile(out + u"/sub/inside.html"_s, "x"));
+        QVERIFY(QFile::link(out + u"/sub/inside.html"_s, out + u"/link.html"_s));
+        tab.File1->refresh();
+        const QStringList before = snapshot(out);
+        m_dialogs.clear();
+        m_dialogs.answer(false);
+        tab.Command16->click();
+        const ScriptedDialogs::Shown question = m_dialogs.shown().first();
+        QCOMPARE(question.text, out + u"\nディレクトリ中の全ファイルを削除します"_s);
+        QCOMPARE(question.title, u"全ファイル削除確認"_s);
+        QCOMPARE(question.icon, Dialogs::Icon::Warning);
+        QCOMPARE(question.button, Dialogs::Default::No);
+        QCOMPARE(snapshot(out), before);
+
+        // Pages open in the browser, other files do not.
+        for (int row = 0; row < tab.File1->count(); ++row) {
+            tab.File1->setCurrentRow(row);
+            tab.File1_DblClick();
+        }
+        QStringList opened;
+        for (const QUrl &url : m_desktop.opened)
+            opened.append(QFileInfo(url.toLocalFile()).fileName());
+        QCOMPARE(opened, (QStringList{u"index.htm"_s, u"index.html"_s, u"link.html"_s,
+                                      u"page.xhtml"_s, u"ro.html"_s}));
+
+        m_dialogs.answer(true);
+        tab.Command16->click();
+        QCOMPARE(tab.File1->items(), (QStringList{u"link.html"_s, u"ro.html"_s}));
+        QVERIFY(QFileInfo::exists(out + u"/sub/inside.html"_s));
+    }
+
+    void enterMovesOn()
+    {
+        RecordLists lists(m_session, m_dialogs);
+        HtmlTab tab(lists, m_session, m_dialogs, m_desktop);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowActive(&tab));
+        tab.Text9->setFocus();
+        QTest::keyClick(tab.Text9, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), tab.Command15);
+        tab.Text10->setFocus();
+        QTest::keyClick(tab.Text10, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), tab.Command14);
+        QVERIFY(m_dialogs.messages().isEmpty());
+        QCOMPARE(files(path(u"out"_s)), QStringList());
+    }
+};
+
+QTEST_MAIN(TestHtmlTab)
+#include "tst_htmltab.moc"

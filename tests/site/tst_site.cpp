@@ -1,0 +1,286 @@
+// The site's pages, encoding and writing, without a window.
+#include "db/Database.h"
+#include "db/Texts.h"
+#include "site/Cp932.h"
+#include "site/PageFile.h"
+#include "site/Pages.h"
+#include "site/SiteGenerator.h"
+#include "support/FileSnapshot.h"
+#include "support/RawSqlite.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+// The records the golden pages under tests/site/golden were written from.
+const char *const GoldenRecords =
+    "INSERT INTO tbl1 (No, kind, quest, anser) VALUES"
+    " (1, 'sub100,初級編', 'It''s <b>太字</b>の質問', '一行目<br>' || char(13, 10) || '二行目'),"
+    " (2, 'sub200,中級,その2', 'ｶﾀｶﾅの質問～〜',"
+    "  '改行だけ' || char(13, 10) || '次の行 😀 と €'),"
+    " (7, ',先頭カンマ', '記号¥と‾', '<i>markup</i> 한글'),"
+    " (42, 'sub100,初級編', '二つ目', ''),"
+    " (1000, 'sub200,中級,その2', 'Q5', 'A5')";
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList files(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A device that takes `room` bytes and then fails.
+class FailingDevice : public QIODevice
+{
+public:
+    explicit FailingDevice(qint64 room) : m_room(room) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 size) override
+    {
+        if (size > m_room) {
+            setErrorString(u"No space left on device"_s);
+            return -1;
+        }
+        m_room -= size;
+        return size;
+    }
+
+private:
+    qint64 m_room;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Pages::Layout)
+
+class TestSite : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QString m_db;
+
+    QString path(const QString &name) const { return m_tmp->filePath(name); }
+    QString outputFolder(const QString &name)
+    {
+        QDir().mkpath(path(name));
+        return path(name);
+    }
+    void store(const char *sql) { QVERIFY(RawSqlite(m_db).exec(sql)); }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_db = path(u"site.mdb"_s);
+        QVERIFY(Database(m_db).create(false));
+    }
+
+    void encoding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII") << u"<b>It's</b>"_s << QByteArray("<b>It's</b>");
+        QTest::newRow("kanji and kana") << u"質問ｶﾅ"_s << QByteArray("\x8e\xbf\x96\xe2\xb6\xc5");
+        QTest::newRow("both wave dashes") << u"～〜"_s << QByteArray("\x81\x60\x81\x60");
+        QTest::newRow("NEC and IBM extensions") << u"①ⅰ"_s << QByteArray("\x87\x40\xfa\x40");
+        QTest::newRow("outside CP932") << u"a😀b€한"_s << QByteArray("a&#x1F600;b&#x20AC;&#xD55C;");
+        QTest::newRow("yen and overline as references") << u"¥‾"_s << QByteArray("&#xA5;&#x203E;");
+        QTest::newRow("lone surrogate")
+            << QString(QChar(0xD800)) + u"x"_s << QByteArray("&#xFFFD;x");
+        QTest::newRow("line breaks kept") << u"a\r\nb\n"_s << QByteArray("a\r\nb\n");
+        QTest::newRow("empty") << QString() << QByteArray();
+    }
+
+    void encoding()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        Cp932 encoder;
+        QCOMPARE(encoder.encode(text), bytes);
+        // Long texts cross the converter's inner buffers the same way.
+        QCOMPARE(encoder.encode(text.repeated(3000)), bytes.repeated(3000));
+    }
+
+    // Every page, byte for byte, as written by hand from the templates.
+    void goldenPages_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<Pages::Layout>("layout");
+        QTest::addColumn<bool>("bigTitle");
+        QTest::addColumn<QString>("index");
+        QTest::newRow("rules") << u"rules"_s << Pages::Layout::Rules << false << u"index.html"_s;
+        QTest::newRow("rules, big title ignored")
+            << u"rules"_s << Pages::Layout::Rules << true << u"index.html"_s;
+        QTest::newRow("table") << u"table"_s << Pages::Layout::Table << false << u"index.html"_s;
+        QTest::newRow("table, big title, index.htm")
+            << u"table-big"_s << Pages::Layout::Table << true << u"index.htm"_s;
+    }
+
+    void goldenPages()
+    {
+        QFETCH(QString, variant);
+        QFETCH(Pages::Layout, layout);
+        QFETCH(bool, bigTitle);
+        QFETCH(QString, index);
+        store(GoldenRecords);
+        const QString golden = QStringLiteral(WAZUNA_GOLDEN) + u'/' + variant;
+        const QString out = outputFolder(u"out"_s);
+        const SiteOptions options{out, index, u"よくある質問 'FAQ'"_s, layout, bigTitle};
+
+        SiteReport report = SiteGenerator::generate(Database(m_db), options, 5, {});
+        QCOMPARE(report.problems, QStringList());
+        QCOMPARE(report.categories,
+                 (QStringList{u",先頭カンマ"_s, u"sub100,初級編"_s, u"sub200,中級,その2"_s}));
+        QCOMPARE(report.written, 9);
+        QCOMPARE(files(out), files(golden));
+        for (const QString &name : files(golden))
+            QVERIFY2(contents(out + u'/' + name) == contents(golden + u'/' + name),
+                     qPrintable(name));
+
+        // A second run finds every page as it should be and touches none.
+        const QStringList before = snapshot(out);
+        report = SiteGenerator::generate(Database(m_db), options, 5, {});
+        QCOMPARE(report.written, 0);
+        QCOMPARE(report.unchanged, 9);
+        QCOMPARE(snapshot(out), before);
+    }
+
+    // What a run says, in order, and what it leaves in the folder.
+    void runs_data()
+    {
+        QTest::addColumn<QString>("records"); // kinds of records 1, 2, ... joined by "|"
+        QTest::addColumn<int>("listed");      // records listed before the run
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QStringList>("before"); // the categories of an earlier run
+        QTest::addColumn<QStringList>("problems");
+        QTest::addColumn<QStringList>("pages");
+        const QString bad = Texts::badCategory();
+        const QString unsafe = Texts::unsafePageName();
+        QTest::newRow("a category without a comma")
+            << u"a,1|nocomma|b,2|nocomma"_s << 4 << u"index.html"_s << QStringList()
+            << QStringList{bad, bad, bad + u"\nnocomma"_s, bad}
+            << QStringList{u"a.html"_s, u"b.html"_s, u"index.html"_s, u"qa001.html"_s,
+                           u"qa003.html"_s};
+        QTest::newRow("no index name: earlier categories, empty back link")
+            << u"a,1|b,2"_s << 2 << QString() << QStringList{u"old,x"_s, u"a,1"_s}
+            << QStringList{Texts::indexNameMissing()}
+            << QStringList{u"a.html"_s, u"old.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+        QTest::newRow("listed before a record was added")
+            << u"a,1|a,1|a,1"_s << 2 << u"index.html"_s << QStringList() << QStringList()
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+        QTest::newRow("listed before records were deleted")
+            << u"a,1"_s << 5 << u"index.html"_s << QStringList() << QStringList()
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s};
+        QTest::newRow("a stem that leaves the folder")
+            << u"../x,up|a,1"_s << 2 << u"index.html"_s << QStringList()
+            << QStringList{unsafe + u"\n../x,up"_s}
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+        QTest::newRow("an index name that leaves the folder")
+            << u"a,1"_s << 1 << u"../index.html"_s << QStringList()
+            << QStringList{unsafe + u"\n../index.html"_s}
+            << QStringList{u"a.html"_s, u"qa001.html"_s};
+        QTest::newRow("table emptied since listing")
+            << QString() << 3 << u"index.html"_s << QStringList{u"a,1"_s}
+            << QStringList{Texts::noRecords()} << QStringList{u"a.html"_s, u"index.html"_s};
+    }
+
+    void runs()
+    {
+        QFETCH(QString, records);
+        QFETCH(int, listed);
+        QFETCH(QString, index);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, problems);
+        QFETCH(QStringList, pages);
+        if (!records.isEmpty())
+            for (const QString &kind : records.split(u'|'))
+                QVERIFY(Database(m_db).add({0, kind, u"q"_s, u"a"_s}));
+        const QString out = outputFolder(u"out/site"_s);
+        const SiteOptions options{out, index, u"t"_s, Pages::Layout::Rules, false};
+        const SiteReport report = SiteGenerator::generate(Database(m_db), options, listed, before);
+        QCOMPARE(report.problems, problems);
+        QCOMPARE(files(out), pages);
+        QCOMPARE(files(path(u"out"_s)), QStringList()); // nothing outside the folder
+        QCOMPARE(report.failed, 0);
+        if (index.isEmpty())
+            QVERIFY(contents(out + u"/a.html"_s).contains("<A href=\"\">"));
+    }
+
+    // Pages that cannot be written are counted and reported, the rest written.
+    void unwritablePages()
+    {
+        store("INSERT INTO tbl1 (kind, quest, anser) VALUES ('a,1', 'q', 'x'), ('b,2', 'q', 'y')");
+        const QString out = outputFolder(u"out"_s);
+        QVERIFY(QDir().mkdir(out + u"/qa002.html"_s)); // a folder in a page's place
+        const SiteReport report = SiteGenerator::generate(
+            Database(m_db), {out, u"index.html"_s, {}, Pages::Layout::Rules, false}, 2, {});
+        QCOMPARE(report.failed, 1);
+        QCOMPARE(report.written, 4);
+        QCOMPARE(report.firstFailedPath, out + u"/qa002.html"_s);
+        QVERIFY(report.failureMessage().startsWith(u"1ページを書き込めませんでした\n"_s));
+        QVERIFY(report.failureMessage().endsWith(report.firstFailure));
+        QVERIFY(!report.firstFailure.isEmpty());
+
+        // A folder nobody may write into: every page fails, none claims success.
+        const SiteReport none = SiteGenerator::generate(
+            Database(m_db), {u"/proc"_s, u"index.html"_s, {}, Pages::Layout::Rules, false}, 2, {});
+        QCOMPARE(none.written + none.unchanged, 0);
+        QCOMPARE(none.failed, 5);
+        QCOMPARE(none.firstFailedPath, u"/proc/qa001.html"_s);
+
+        const SiteReport unreadable = SiteGenerator::generate(
+            Database(path(u"gone.mdb"_s)), {out, u"i.html"_s, {}, Pages::Layout::Rules, false}, 2,
+            {u"kept,1"_s});
+        QVERIFY(unreadable.readFailed);
+        QCOMPARE(unreadable.problems.size(), 1);
+        QVERIFY(unreadable.problems.first().startsWith(Texts::cannotRead()));
+        QCOMPARE(unreadable.categories, QStringList{u"kept,1"_s});
+    }
+
+    // Whole or not at all: a page replaced is never half written, what an
+    // interrupted run left is removed, and a device's failure is reported.
+    void writingPages()
+    {
+        const QString out = outputFolder(u"out"_s);
+        const QString page = out + u"/qa001.html"_s;
+        QVERIFY(writeFile(page, "old page"));
+        QVERIFY(writeFile(out + u"/.wazuna-page-123-4.tmp"_s, "half a pa"));
+        QVERIFY(writeFile(out + u"/notes.tmp"_s, "the user's"));
+        QCOMPARE(PageFile::removeLeftovers(out), 1);
+        QCOMPARE(PageFile::write(page, "new page"), PageFile::Outcome::Written);
+        QCOMPARE(PageFile::write(page, "new page"), PageFile::Outcome::Unchanged);
+        QCOMPARE(PageFile::write(page, "new pagE"), PageFile::Outcome::Written);
+        QCOMPARE(contents(page), QByteArray("new pagE"));
+        QCOMPARE(files(out), (QStringList{u"notes.tmp"_s, u"qa001.html"_s}));
+        QCOMPARE(PageFile::join(u"/"_s, u"qa001.html"_s), u"/qa001.html"_s);
+        QCOMPARE(PageFile::join(u"/a"_s, u"qa001.html"_s), u"/a/qa001.html"_s);
+
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(PageFile::write(buffer, "bytes"));
+        QCOMPARE(buffer.data(), QByteArray("bytes"));
+        FailingDevice full(3);
+        QString error;
+        QVERIFY(!PageFile::write(full, "bytes", &error));
+        QCOMPARE(error, u"No space left on device"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSite)
+#include "tst_site.moc"
