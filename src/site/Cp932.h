@@ -12,9 +12,6 @@ class Cp932
 {
 public:
     Cp932();
-    ~Cp932();
-    Cp932(const Cp932 &) = delete;
-    Cp932 &operator=(const Cp932 &) = delete;
 
     // Appends the encoding of `text` to `out`.
     void append(QByteArray &out, QStringView text);
@@ -26,5 +23,5 @@ public:
     }
 
 private:
-    void *m_cd; // iconv_t, UTF-16 to CP932
+    const quint16 *m_table;
 };

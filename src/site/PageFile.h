@@ -13,8 +13,9 @@ namespace PageFile
 
 enum class Outcome { Written, Unchanged, Failed };
 
-// Through a temporary file in the same folder, renamed over the old one;
-// no sync per file, which would make a large site ten times slower.
+// A page that is there is replaced through a temporary file in the same
+// folder, renamed over it; no sync per file, which would make a large site
+// ten times slower. A page that is not there is written in place.
 Outcome write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Into a device (a test's buffer, say); false with the device's reason.

@@ -8,6 +8,14 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 QString SiteReport::failureMessage() const
 {
     return failed ? Texts::pagesNotWritten(failed, firstFailedPath, firstFailure) : QString();
@@ -26,34 +34,143 @@ bool unsafe(const QString &name)
     return name.contains(u'/') || name.contains(QChar(0));
 }
 
+// Writes pages on a few threads: most of a run is the kernel's work on
+// files, which one thread leaves half idle. The pages of one name always go
+// to the same thread, in order, so a page written twice ends as the later.
+class Writers
+{
+public:
+    explicit Writers(SiteReport &report)
+        : m_report(report),
+          m_queues(std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
+    {
+        for (Queue &queue : m_queues)
+            m_threads.emplace_back([this, &queue] { work(queue); });
+    }
+    Writers(const Writers &) = delete;
+    Writers &operator=(const Writers &) = delete;
+    ~Writers() { finish(); }
+
+    void submit(const QString &path, QByteArray bytes)
+    {
+        Queue &queue = m_queues[qHash(path, 0) % m_queues.size()];
+        std::unique_lock lock(queue.mutex);
+        queue.roomy.wait(lock, [&] { return queue.jobs.size() < QueueLimit; });
+        queue.jobs.push_back({m_submitted++, path, std::move(bytes)});
+        // Waking a thread costs a system call: only one that may be asleep.
+        if (queue.jobs.size() == 1)
+            queue.ready.notify_one();
+    }
+
+    // Waits for every page; afterwards the report holds the outcomes.
+    void finish()
+    {
+        for (Queue &queue : m_queues) {
+            const std::lock_guard lock(queue.mutex);
+            queue.closed = true;
+            queue.ready.notify_one();
+        }
+        for (std::thread &t : m_threads)
+            if (t.joinable())
+                t.join();
+    }
+
+    int done() const { return m_done.load(); }
+
+private:
+    static constexpr size_t QueueLimit = 256;
+
+    struct Job {
+        qsizetype index;
+        QString path;
+        QByteArray bytes;
+    };
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::condition_variable roomy;
+        std::deque<Job> jobs;
+        bool closed = false;
+    };
+
+    void work(Queue &queue)
+    {
+        std::deque<Job> batch;
+        for (;;) {
+            {
+                std::unique_lock lock(queue.mutex);
+                queue.ready.wait(lock, [&] { return !queue.jobs.empty() || queue.closed; });
+                if (queue.jobs.empty())
+                    return;
+                // All that waits, in one go; the producer may go on at once.
+                const bool wasFull = queue.jobs.size() >= QueueLimit;
+                batch.swap(queue.jobs);
+                if (wasFull)
+                    queue.roomy.notify_one();
+            }
+            for (Job &job : batch)
+                write(job);
+            batch.clear();
+        }
+    }
+
+    void write(const Job &job)
+    {
+        QString error;
+        const PageFile::Outcome outcome = PageFile::write(job.path, job.bytes, &error);
+        {
+            const std::lock_guard lock(m_reportMutex);
+            switch (outcome) {
+            case PageFile::Outcome::Written:
+                ++m_report.written;
+                break;
+            case PageFile::Outcome::Unchanged:
+                ++m_report.unchanged;
+                break;
+            case PageFile::Outcome::Failed:
+                // The first in the order of writing, whichever thread saw it.
+                if (m_report.failed++ == 0 || job.index < m_firstFailed) {
+                    m_firstFailed = job.index;
+                    m_report.firstFailedPath = job.path;
+                    m_report.firstFailure = error;
+                }
+                break;
+            }
+        }
+        ++m_done;
+    }
+
+    SiteReport &m_report;
+    std::vector<Queue> m_queues;
+    std::vector<std::thread> m_threads;
+    std::mutex m_reportMutex;
+    qsizetype m_submitted = 0;
+    qsizetype m_firstFailed = 0;
+    std::atomic<int> m_done{0};
+};
+
 class Run
 {
 public:
     Run(const SiteOptions &options, const Progress &progress)
-        : m_options(options), m_progress(progress)
+        : m_options(options), m_progress(progress), m_writers(report)
     {
     }
 
     void write(const QString &name, const QString &text)
     {
-        const QString path = PageFile::join(m_options.folder, name);
-        QString error;
-        switch (PageFile::write(path, m_encoder.encode(text), &error)) {
-        case PageFile::Outcome::Written:
-            ++report.written;
-            break;
-        case PageFile::Outcome::Unchanged:
-            ++report.unchanged;
-            break;
-        case PageFile::Outcome::Failed:
-            if (report.failed++ == 0) {
-                report.firstFailedPath = path;
-                report.firstFailure = error;
-            }
-            break;
-        }
+        m_writers.submit(PageFile::join(m_options.folder, name), m_encoder.encode(text));
         if (m_progress)
-            m_progress(++m_done, m_total);
+            m_progress(m_writers.done(), m_total);
+    }
+
+    // Every page written: the report is complete.
+    SiteReport finish()
+    {
+        m_writers.finish();
+        if (m_progress)
+            m_progress(m_total, m_total);
+        return report;
     }
 
     void problem(const QString &text) { report.problems.append(text); }
@@ -65,7 +182,7 @@ private:
     const SiteOptions &m_options;
     const Progress &m_progress;
     Cp932 m_encoder;
-    int m_done = 0;
+    Writers m_writers;
     int m_total = 0;
 };
 
@@ -100,7 +217,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
         run.problem(Texts::cannotRead() + u'\n' + error);
         run.report.readFailed = true;
         run.report.categories = categoriesBefore;
-        return run.report;
+        return run.finish();
     }
     const QList<CategoryGroup> groups = grouper.take();
 
@@ -151,7 +268,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
                   Pages::subPage(key->title, group->nos, group->quests, options.indexName,
                                  options.layout, options.bigTitle));
     }
-    return run.report;
+    return run.finish();
 }
 
 } // namespace SiteGenerator

@@ -1,0 +1,189 @@
+// How fast the whole site is written, against what the disk allows.
+//   build/bench/bench_site [records] [categories]
+// Builds a database of that many records (default 100,000 in 1,000
+// categories, answers of about 1 KB with some <br> lines) in a temporary
+// folder, then measures
+//   (a) the floor: every row read with SQLite and the same files with the
+//       same bytes written with plain open/write/close into a fresh folder;
+//   (b) the site written into a fresh folder, by the code the tab uses;
+//   (c) the same run again into (b)'s folder, nothing changed;
+//   (d) the peak resident memory of (b).
+// The disk's pace drifts from one minute to the next, so (a), (b) and (c)
+// are taken three times each, in turn, and the best of each counts. The
+// last line gives the ratios.
+#include "db/Database.h"
+#include "site/SiteGenerator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sqlite3.h>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+
+double memoryMb(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ':';
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(key.size())) / 1024.0;
+    return 0;
+}
+
+// Starts the peak (VmHWM) afresh from what the process holds now.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+bool fill(const QString &path, int records, int categories)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        return false;
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
+                       nullptr);
+    const QString plain = QStringLiteral("答えの本文はこのように続きます。");
+    const QString broken = QStringLiteral("改行のある行です。<br>\r\n");
+    for (int i = 0; i < records; ++i) {
+        const int c = (i * 7919) % categories;
+        QString answer = QString::number(i) + u' ';
+        while (answer.size() < 340) // about 1 KB in UTF-8
+            answer += (answer.size() / 40) % 3 == 0 ? broken : plain;
+        const QByteArray kind = QStringLiteral("sub%1,分類その%2").arg(c).arg(c).toUtf8();
+        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
+        const QByteArray anser = answer.toUtf8();
+        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+using Files = QList<std::pair<QByteArray, QByteArray>>; // name, bytes
+
+// (a): the rows read, then the files written as plainly as can be.
+double floorMs(const QString &database, const QString &folder, const Files &pages)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT No, kind, quest, anser FROM tbl1 ORDER BY No", -1, &st, nullptr);
+    qint64 bytes = 0;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        for (int col = 1; col < 4; ++col)
+            bytes += sqlite3_column_bytes(st, col) + (sqlite3_column_text(st, col) ? 1 : 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    const QByteArray dir = QFile::encodeName(folder) + '/';
+    for (const auto &[name, content] : pages) {
+        const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0 || ::write(fd, content.constData(), size_t(content.size())) != content.size())
+            std::fprintf(stderr, "floor: cannot write %s\n", name.constData());
+        ::close(fd);
+    }
+    if (bytes == 0)
+        std::fprintf(stderr, "floor: no rows read\n");
+    return timer.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int categories = argc > 2 ? std::atoi(argv[2]) : 1000;
+
+    QTemporaryDir dir;
+    if (qEnvironmentVariableIsSet("BENCH_KEEP")) {
+        dir.setAutoRemove(false);
+        std::printf("kept in %s\n", qPrintable(dir.path()));
+    }
+    const QString database = dir.filePath(QStringLiteral("bench.mdb"));
+    QString error;
+    if (!Database(database).create(false, &error) || !fill(database, records, categories)) {
+        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%d records in %d categories, file of %lld bytes\n", records, categories,
+                static_cast<long long>(QFileInfo(database).size()));
+
+    SiteOptions options;
+    options.indexName = QStringLiteral("index.html");
+    options.title = QStringLiteral("よくある質問");
+    const auto freshFolder = [&dir](const QString &name) {
+        QDir().mkpath(dir.filePath(name));
+        return dir.filePath(name);
+    };
+    const auto generate = [&](const QString &folder, double &ms) {
+        options.folder = folder;
+        ::sync(); // nothing left to write back from what came before
+        QElapsedTimer timer;
+        timer.start();
+        const SiteReport report = SiteGenerator::generate(Database(database), options, records, {});
+        ms = timer.nsecsElapsed() / 1e6;
+        return report;
+    };
+
+    // The first run gives the peak memory, and the pages the floor writes.
+    resetPeak();
+    double fresh = 0;
+    SiteReport report = generate(freshFolder(QStringLiteral("site0")), fresh);
+    const double peak = memoryMb("VmHWM");
+    std::printf("(b) fresh folder      %9.1f ms  %d written, %d unchanged, %d failed\n", fresh,
+                report.written, report.unchanged, report.failed);
+    std::printf("(d) peak memory of (b) %8.1f MB\n", peak);
+    Files pages;
+    const QDir site0(options.folder);
+    for (const QString &name : site0.entryList(QDir::Files | QDir::Hidden)) {
+        QFile file(site0.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            pages.append({QFile::encodeName(name), file.readAll()});
+    }
+
+    double floor = 1e300;
+    double rerun = 1e300;
+    for (int round = 1; round <= 3; ++round) {
+        ::sync();
+        const double a =
+            floorMs(database, freshFolder(QStringLiteral("floor%1").arg(round)), pages);
+        std::printf("(a) floor             %9.1f ms  %lld files\n", a,
+                    static_cast<long long>(pages.size()));
+        double b = 0;
+        report = generate(freshFolder(QStringLiteral("site%1").arg(round)), b);
+        std::printf("(b) fresh folder      %9.1f ms  %d written, %d failed\n", b, report.written,
+                    report.failed);
+        double c = 0;
+        report = generate(options.folder, c);
+        std::printf("(c) re-run, unchanged %9.1f ms  %d written, %d unchanged\n", c, report.written,
+                    report.unchanged);
+        floor = std::min(floor, a);
+        fresh = std::min(fresh, b);
+        rerun = std::min(rerun, c);
+    }
+    std::printf("best: floor %.1f ms, fresh %.1f ms, re-run %.1f ms\n", floor, fresh, rerun);
+    std::printf("ratios: fresh/floor=%.2f rerun/floor=%.2f peak_rss_mb=%.0f\n", fresh / floor,
+                rerun / floor, peak);
+    return 0;
+}
