@@ -14,5 +14,6 @@ void FileList::refresh()
         clear();
         return;
     }
-    setItems(QDir(m_path).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
+    // Hidden files too: a category without a stem has the page ".html".
+    setItems(QDir(m_path).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
 }

@@ -75,6 +75,9 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
     connect(Command15, &QPushButton::clicked, this, &HtmlTab::Command15_Click);
     connect(Command16, &QPushButton::clicked, this, &HtmlTab::Command16_Click);
     connect(File1, &ListBox::lineDoubleClicked, this, &HtmlTab::File1_DblClick);
+    // Enter moves on to the button, and Enter again presses it.
+    Command15->setAutoDefault(true);
+    Command14->setAutoDefault(true);
     connect(Text9, &QLineEdit::returnPressed, Command15, [this] { Command15->setFocus(); });
     connect(Text10, &QLineEdit::returnPressed, Command14, [this] { Command14->setFocus(); });
 
