@@ -46,8 +46,8 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
 
     displayTab = new DisplayTab(m_lists, dialogs);
     inputTab = new InputTab(m_lists, m_session, dialogs);
-    deleteTab = new DeleteTab(m_lists);
-    modifyTab = new ModifyTab(m_lists);
+    deleteTab = new DeleteTab(m_lists, m_session, dialogs);
+    modifyTab = new ModifyTab(m_lists, m_session, dialogs);
     htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop);
     dbListTab = new DbListTab;
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));

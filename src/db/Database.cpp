@@ -333,6 +333,52 @@ std::optional<qint64> Database::add(const QaRecord &record, QString *error) cons
 namespace
 {
 
+// Runs one changing statement; how many records it changed.
+template <class Bind>
+std::optional<bool> change(const QString &path, const char *sql, const Bind &bind, QString *error)
+{
+    Connection c;
+    if (!openVerified(c, path, WriteFlags, error))
+        return std::nullopt;
+    Statement st(c, sql);
+    if (!st.ok()) {
+        setError(error, c.lastError());
+        return std::nullopt;
+    }
+    bind(st);
+    if (st.step() != SQLITE_DONE) {
+        setError(error, c.lastError());
+        return std::nullopt;
+    }
+    return sqlite3_changes(c.handle()) > 0;
+}
+
+} // namespace
+
+std::optional<bool> Database::removeFirstByQuestion(const QString &quest, QString *error) const
+{
+    return change(
+        m_path,
+        "DELETE FROM tbl1 WHERE No = (SELECT No FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1)",
+        [&quest](Statement &st) { st.bind(1, quest); }, error);
+}
+
+std::optional<bool> Database::update(const QaRecord &record, QString *error) const
+{
+    return change(
+        m_path, "UPDATE tbl1 SET kind = ?1, quest = ?2, anser = ?3 WHERE No = ?4",
+        [&record](Statement &st) {
+            st.bind(1, record.kind);
+            st.bind(2, record.quest);
+            st.bind(3, record.anser);
+            st.bindInteger(4, record.no);
+        },
+        error);
+}
+
+namespace
+{
+
 // The first record a one-parameter query gives, into `found`.
 template <class Bind>
 bool findFirst(const QString &path, const char *sql, const Bind &bind,

@@ -50,6 +50,13 @@ public:
     // The record numbered `no`, likewise.
     bool findByNo(qint64 no, std::optional<QaRecord> &found, QString *error = nullptr) const;
 
+    // Deletes the first record stored with exactly this question. True when
+    // one was deleted, false when there was none; nothing on failure.
+    std::optional<bool> removeFirstByQuestion(const QString &quest, QString *error = nullptr) const;
+    // Writes kind, quest and anser into the record numbered record.no. True
+    // when it was changed, false when there is no such record.
+    std::optional<bool> update(const QaRecord &record, QString *error = nullptr) const;
+
     // The user's words for an SQLite result code (primary or extended);
     // codes without words of our own keep SQLite's text.
     static QString reason(int sqliteCode, const QString &sqliteText);

@@ -119,26 +119,26 @@ void RecordLists::dbdisps(QLabel *count, ListBox *list)
     count->setText(kensuCount(n));
 }
 
-void RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlainTextEdit *anser,
-                         QWidget *next)
+std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
+                                            QPlainTextEdit *anser, QWidget *next)
 {
     int n;
     if (!hasRecords(n))
-        return;
+        return std::nullopt;
     const int row = list->currentRow();
     if (row < 0) {
         m_dialogs.message(Texts::selectLine());
-        return;
+        return std::nullopt;
     }
     std::optional<QaRecord> found;
     QString error;
     if (!database().findFirstByQuestion(list->item(row), found, &error)) {
         cannotRead(error);
-        return;
+        return std::nullopt;
     }
     if (!found) {
         m_dialogs.message(Texts::recordGone());
-        return;
+        return std::nullopt;
     }
     kind->setText(found->kind);
     quest->setText(found->quest);
@@ -147,6 +147,7 @@ void RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlai
     m_session.shownquest = quest->text();
     if (next)
         next->setFocus();
+    return found;
 }
 
 void RecordLists::questions(ListBox *target, QLabel *count, const QString *category,

@@ -32,9 +32,9 @@ public:
     // Every question, in stored order, and the count with a leading blank.
     void dbdisps(QLabel *count, ListBox *list);
     // The record of the question selected in `list`, into three boxes; the
-    // focus then goes to `next`.
-    void dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest, QPlainTextEdit *anser,
-                QWidget *next);
+    // focus then goes to `next`. Gives the record shown, as stored.
+    std::optional<QaRecord> dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
+                                   QPlainTextEdit *anser, QWidget *next);
 
     // Questions of all records / of one category into `target`, their record
     // numbers into the parallel `numbers` when there is one.

@@ -48,6 +48,16 @@ inline QString recordGone()
     return QStringLiteral("選択したデータはデータベースにありません\n一覧を表示し直して下さい");
 }
 
+// A category or a question longer than the database holds.
+inline QString kindTooLong(qsizetype length)
+{
+    return QStringLiteral("種類は100文字以内で入れて下さい（今は%1文字です）").arg(length);
+}
+inline QString questTooLong(qsizetype length)
+{
+    return QStringLiteral("質問は250文字以内で入れて下さい（今は%1文字です）").arg(length);
+}
+
 // Making the site.
 inline QString listFirst()
 {

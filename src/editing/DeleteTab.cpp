@@ -2,14 +2,16 @@
 
 #include "RecordPicker.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-DeleteTab::DeleteTab(RecordLists &lists, QWidget *parent)
+DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command5(named<QPushButton>("Command5", QStringLiteral("①データ表示（質問）"))),
       List2(named<ListBox>("List2")),
@@ -22,9 +24,62 @@ DeleteTab::DeleteTab(RecordLists &lists, QWidget *parent)
       Label12(named<QLabel>("Label12", QStringLiteral("上記データを削除しますか？"))),
       Command7(named<QPushButton>("Command7", QStringLiteral("④　削　除　Ｏ　Ｋ"))),
       Command8(named<QPushButton>("Command8", QStringLiteral("削除しません"))),
-      Label7(fieldLabel("Label7")), Line2(lineControl("Line2", QFrame::VLine)), m_lists(lists)
+      Label7(fieldLabel("Label7")), Line2(lineControl("Line2", QFrame::VLine)), m_lists(lists),
+      m_session(session), m_dialogs(dialogs)
 {
     RecordPicker{Command5, List2,   Label7, Label8,  Command6, Label15,  Text6, Label10,
                  Text7,    Label11, Text2,  Label12, Command7, Command8, Line2}
         .layOut(this);
+    connect(Command5, &QPushButton::clicked, this, &DeleteTab::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &DeleteTab::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &DeleteTab::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &DeleteTab::Command8_Click);
+}
+
+void DeleteTab::Command5_Click()
+{
+    m_lists.hyouji(List2, Label7);
+}
+
+void DeleteTab::Command6_Click()
+{
+    m_lists.dbdisp(List2, Text6, Text7, Text2, Command7);
+}
+
+void DeleteTab::Command7_Click()
+{
+    const QString quest = Text7->text();
+    if (quest.isEmpty()) {
+        m_dialogs.message(QStringLiteral("削除したいデータを表示させて下さい"));
+        return;
+    }
+    if (m_session.databasePath.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    // The first record stored with the question in the box, as the box now
+    // reads; nothing is claimed deleted that was not.
+    QString error;
+    const std::optional<bool> deleted =
+        Database(m_session.databasePath).removeFirstByQuestion(quest, &error);
+    if (!deleted) {
+        m_dialogs.message(QStringLiteral("データを削除できませんでした\n") +
+                          m_session.databasePath + u'\n' + error);
+        return;
+    }
+    if (!*deleted) {
+        m_dialogs.message(QStringLiteral("この質問のデータはありません。削除しませんでした\n") +
+                          quest);
+        return;
+    }
+    m_lists.hyouji(List2, Label7);
+    Command8_Click();
+    m_dialogs.message(QStringLiteral("削除しました"));
+}
+
+void DeleteTab::Command8_Click()
+{
+    Text6->clear();
+    Text7->clear();
+    Text2->clear();
 }

@@ -7,15 +7,18 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class Dialogs;
 class ListBox;
 class RecordLists;
+struct Session;
 
 // Tab "データ削除": pick a record by its question and delete it.
 class DeleteTab : public QWidget
 {
     Q_OBJECT
 public:
-    DeleteTab(RecordLists &lists, QWidget *parent = nullptr);
+    DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialogs,
+              QWidget *parent = nullptr);
 
     QPushButton *Command5; // ①データ表示（質問）
     ListBox *List2;        // questions
@@ -33,6 +36,14 @@ public:
     QLabel *Label7;        // record count
     QFrame *Line2;
 
+public slots:
+    void Command5_Click(); // ① list the questions
+    void Command6_Click(); // ③ show the selected record
+    void Command7_Click(); // ④ delete it
+    void Command8_Click(); // do not delete: empty the boxes
+
 private:
     RecordLists &m_lists;
+    const Session &m_session;
+    Dialogs &m_dialogs;
 };

@@ -104,15 +104,11 @@ void InputTab::Command3_Click()
     }
     // Refused here rather than cut or lost in the database.
     if (kind.size() > Database::KindMax) {
-        dialogs.message(QStringLiteral("種類は%1文字以内で入れて下さい（今は%2文字です）")
-                            .arg(Database::KindMax)
-                            .arg(kind.size()));
+        dialogs.message(Texts::kindTooLong(kind.size()));
         return;
     }
     if (quest.size() > Database::QuestMax) {
-        dialogs.message(QStringLiteral("質問は%1文字以内で入れて下さい（今は%2文字です）")
-                            .arg(Database::QuestMax)
-                            .arg(quest.size()));
+        dialogs.message(Texts::questTooLong(quest.size()));
         return;
     }
     if (!dtuika(kind, quest, anser))

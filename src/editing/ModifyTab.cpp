@@ -1,15 +1,18 @@
 #include "ModifyTab.h"
 
 #include "RecordPicker.h"
+#include "db/AnswerText.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-ModifyTab::ModifyTab(RecordLists &lists, QWidget *parent)
+ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command2(named<QPushButton>("Command2", QStringLiteral("①データ表示（質問）"))),
       List3(named<ListBox>("List3")),
@@ -22,9 +25,82 @@ ModifyTab::ModifyTab(RecordLists &lists, QWidget *parent)
       Label20(named<QLabel>("Label20", QStringLiteral("上記データを反映しますか？"))),
       Command10(named<QPushButton>("Command10", QStringLiteral("④　変　更　Ｏ　Ｋ"))),
       Command11(named<QPushButton>("Command11", QStringLiteral("変更しません"))),
-      Label13(fieldLabel("Label13")), Line3(lineControl("Line3", QFrame::VLine)), m_lists(lists)
+      Label13(fieldLabel("Label13")), Line3(lineControl("Line3", QFrame::VLine)), m_lists(lists),
+      m_session(session), m_dialogs(dialogs)
 {
     RecordPicker{Command2, List3,   Label13, Label14, Command9,  Label19,   Text3, Label18,
                  Text4,    Label17, Text5,   Label20, Command10, Command11, Line3}
         .layOut(this);
+    connect(Command2, &QPushButton::clicked, this, &ModifyTab::Command2_Click);
+    connect(Command9, &QPushButton::clicked, this, &ModifyTab::Command9_Click);
+    connect(Command10, &QPushButton::clicked, this, &ModifyTab::Command10_Click);
+    connect(Command11, &QPushButton::clicked, this, &ModifyTab::Command11_Click);
+}
+
+void ModifyTab::Command2_Click()
+{
+    m_lists.hyouji(List3, Label13);
+}
+
+void ModifyTab::Command9_Click()
+{
+    const std::optional<QaRecord> shown = m_lists.dbdisp(List3, Text3, Text4, Text5, Command10);
+    if (!shown)
+        return;
+    m_shownNo = shown->no;
+    m_shownAnswer = shown->anser;
+    m_shownAnswerBox = Text5->toPlainText();
+}
+
+void ModifyTab::Command10_Click()
+{
+    if (m_session.databasePath.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    // Never a record blanked or another record's texts: only the one shown.
+    if (m_shownNo == 0) {
+        m_dialogs.message(QStringLiteral("変更したいデータを表示させて下さい"));
+        return;
+    }
+    const QString kind = Text3->text();
+    const QString quest = Text4->text();
+    if (kind.size() > Database::KindMax) {
+        m_dialogs.message(Texts::kindTooLong(kind.size()));
+        return;
+    }
+    if (quest.size() > Database::QuestMax) {
+        m_dialogs.message(Texts::questTooLong(quest.size()));
+        return;
+    }
+    // The box changes some characters on the way in (a no-break space, a
+    // lone line break): an answer left alone goes back as it was stored.
+    const QString box = Text5->toPlainText();
+    const QString anser = box == m_shownAnswerBox ? m_shownAnswer
+                                                  : AnswerText::brplus(AnswerText::fromWidget(box),
+                                                                       m_session.brLineBreaks);
+    QString error;
+    const std::optional<bool> changed =
+        Database(m_session.databasePath).update({m_shownNo, kind, quest, anser}, &error);
+    if (!changed) {
+        m_dialogs.message(QStringLiteral("データを変更できませんでした\n") +
+                          m_session.databasePath + u'\n' + error);
+        return;
+    }
+    if (!*changed) {
+        m_shownNo = 0;
+        m_dialogs.message(Texts::recordGone());
+        return;
+    }
+    m_lists.hyouji(List3, Label13);
+    Command11_Click();
+    m_dialogs.message(QStringLiteral("データを変更しました"));
+}
+
+void ModifyTab::Command11_Click()
+{
+    Text3->clear();
+    Text4->clear();
+    Text5->clear();
+    m_shownNo = 0;
 }

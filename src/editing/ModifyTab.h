@@ -7,15 +7,18 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class Dialogs;
 class ListBox;
 class RecordLists;
+struct Session;
 
 // Tab "データ修正": pick a record by its question and correct it.
 class ModifyTab : public QWidget
 {
     Q_OBJECT
 public:
-    ModifyTab(RecordLists &lists, QWidget *parent = nullptr);
+    ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs,
+              QWidget *parent = nullptr);
 
     QPushButton *Command2; // ①データ表示（質問）
     ListBox *List3;        // questions
@@ -33,6 +36,20 @@ public:
     QLabel *Label13;        // record count
     QFrame *Line3;
 
+public slots:
+    void Command2_Click();  // ① list the questions
+    void Command9_Click();  // ③ show the selected record
+    void Command10_Click(); // ④ write the boxes into it
+    void Command11_Click(); // do not change: empty the boxes
+
 private:
     RecordLists &m_lists;
+    const Session &m_session;
+    Dialogs &m_dialogs;
+    // The record this tab's ③ showed, until its ④ or 変更しません: ④ writes
+    // into exactly that one. With the answer as stored and as the box got it,
+    // so an answer left alone is written back byte for byte.
+    qint64 m_shownNo = 0;
+    QString m_shownAnswer;
+    QString m_shownAnswerBox;
 };

@@ -2,8 +2,10 @@
 #include "db/Database.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
+#include "editing/DeleteTab.h"
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
+#include "editing/ModifyTab.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "support/FileSnapshot.h"
@@ -56,6 +58,11 @@ private slots:
     void displayAllCutAndRead();
     void displayOneCategory();
     void doubleClickOnNothing();
+
+    void deleteRecord_data();
+    void deleteRecord();
+    void modifyRecord_data();
+    void modifyRecord();
 
 private:
     QStringList stored(const char *column);
@@ -385,6 +392,183 @@ void TestEditing::doubleClickOnNothing()
     DisplayTab tab(lists, m_dialogs);
     tab.List9_DblClick();
     QVERIFY(m_dialogs.messages().isEmpty());
+}
+
+namespace
+{
+QString rows(const QStringList &columns)
+{
+    return columns.join(u'|');
+}
+} // namespace
+
+void TestEditing::deleteRecord_data()
+{
+    QTest::addColumn<QStringList>("quests"); // stored in this order, kinds k1, k2, ...
+    QTest::addColumn<int>("row");            // the line selected before ③
+    QTest::addColumn<QString>("then");       // after ③: ok, cancel, edit:TEXT, replace
+    QTest::addColumn<QStringList>("left");   // "kind|quest" of the records left
+    QTest::addColumn<QStringList>("messages");
+    const QString deleted = u"削除しました"_qs;
+    QTest::newRow("one of three") << QStringList{u"q1"_qs, u"q2"_qs, u"q3"_qs} << 1 << u"ok"_qs
+                                  << QStringList{u"k1|q1"_qs, u"k3|q3"_qs} << QStringList{deleted};
+    QTest::newRow("same question twice: the first stored")
+        << QStringList{u"It's 50%_off"_qs, u"b"_qs, u"It's 50%_off"_qs} << 2 << u"ok"_qs
+        << QStringList{u"k2|b"_qs, u"k3|It's 50%_off"_qs} << QStringList{deleted};
+    QTest::newRow("the last record") << QStringList{u"q1"_qs} << 0 << u"ok"_qs << QStringList()
+                                     << QStringList{Texts::noRecords(), deleted};
+    QTest::newRow("削除しません") << QStringList{u"q1"_qs} << 0 << u"cancel"_qs
+                                  << QStringList{u"k1|q1"_qs} << QStringList();
+    QTest::newRow("box edited to another record")
+        << QStringList{u"q1"_qs, u"q2"_qs} << 0 << u"edit:q2"_qs << QStringList{u"k1|q1"_qs}
+        << QStringList{deleted};
+    QTest::newRow("box edited to no record")
+        << QStringList{u"q1"_qs} << 0 << u"edit:q%"_qs << QStringList{u"k1|q1"_qs}
+        << QStringList{u"この質問のデータはありません。削除しませんでした\nq%"_qs};
+    QTest::newRow("file no longer a database")
+        << QStringList{u"q1"_qs} << 0 << u"replace"_qs << QStringList()
+        << QStringList{u"データを削除できませんでした\n"_qs};
+}
+
+// Through the tab's buttons, as a user goes: ① list, ② select, ③ show, ④.
+void TestEditing::deleteRecord()
+{
+    QFETCH(QStringList, quests);
+    QFETCH(int, row);
+    QFETCH(QString, then);
+    QFETCH(QStringList, left);
+    QFETCH(QStringList, messages);
+    for (int i = 0; i < quests.size(); ++i)
+        QVERIFY(Database(m_path).add({0, u'k' + QString::number(i + 1), quests.at(i), u"a"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    DeleteTab tab(lists, m_session, m_dialogs);
+    tab.Command5->click();
+    QCOMPARE(tab.Label7->text(), u' ' + QString::number(quests.size()));
+    tab.List2->setCurrentRow(row);
+    tab.Command6->click();
+    QCOMPARE(tab.Text6->text(), u'k' + QString::number(quests.indexOf(quests.at(row)) + 1));
+    m_dialogs.clear();
+    if (then == u"cancel"_qs)
+        tab.Command8->click();
+    else if (then.startsWith(u"edit:"_qs))
+        tab.Text7->setText(then.mid(5));
+    else if (then == u"replace"_qs)
+        QVERIFY(writeFile(m_path, "no longer a database\n"));
+    const QString box = tab.Text7->text();
+    if (then != u"cancel"_qs)
+        tab.Command7->click();
+
+    QStringList shown = m_dialogs.messages();
+    if (then == u"replace"_qs) {
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().startsWith(messages.first() + m_path + u'\n'));
+        QCOMPARE(tab.Text7->text(), box); // nothing done, nothing emptied
+        return;
+    }
+    QCOMPARE(shown, messages);
+    const QStringList kinds = stored("kind"), remaining = stored("quest");
+    QStringList got;
+    for (int i = 0; i < kinds.size(); ++i)
+        got.append(rows({kinds.at(i), remaining.at(i)}));
+    QCOMPARE(got, left);
+    const bool done = messages.endsWith(u"削除しました"_qs);
+    QCOMPARE(tab.Text7->text(), done || then == u"cancel"_qs ? QString() : box);
+    if (done && !left.isEmpty()) {
+        QCOMPARE(tab.List2->items(), stored("quest"));
+        QCOMPARE(tab.Label7->text(), u' ' + QString::number(left.size()));
+    }
+    if (done && left.isEmpty()) { // the refresh found nothing: the stale line stays
+        QCOMPARE(tab.List2->items(), quests);
+        QCOMPARE(tab.Label7->text(), u" 1"_qs);
+    }
+}
+
+void TestEditing::modifyRecord_data()
+{
+    QTest::addColumn<QString>("stored");    // the answer of record 1 (record 2 is "q2")
+    QTest::addColumn<QString>("before");    // what happens before ④: see modifyRecord
+    QTest::addColumn<QStringList>("boxes"); // kind, quest, answer typed ("=": left alone)
+    QTest::addColumn<QString>("result");    // record 1 afterwards as "kind|quest|anser"
+    QTest::addColumn<QStringList>("messages");
+    const QString changed = u"データを変更しました"_qs;
+    const QStringList same{u"="_qs, u"="_qs, u"="_qs};
+    QTest::newRow("only the answer")
+        << u"a"_qs << QString() << QStringList{u"="_qs, u"="_qs, u"new\nanswer"_qs}
+        << u"s,t|q1|new<br>\r\nanswer"_qs << QStringList{changed};
+    QTest::newRow("the question, found by number")
+        << u"a"_qs << QString() << QStringList{u"="_qs, u"It's 50%_off"_qs, u"="_qs}
+        << u"s,t|It's 50%_off|a"_qs << QStringList{changed};
+    QTest::newRow("a category without a comma, stored")
+        << u"a"_qs << QString() << QStringList{u"nocomma"_qs, u"="_qs, u"="_qs}
+        << u"nocomma|q1|a"_qs << QStringList{changed};
+    QTest::newRow("<br> round trip") << u"x<br>\r\ny<br>\r\n"_qs << QString() << same
+                                     << u"s,t|q1|x<br>\r\ny<br>\r\n"_qs << QStringList{changed};
+    QTest::newRow("an answer the box would change, left alone")
+        << u"a\u00A0b\nc\rd\u2028e"_qs << QString() << same << u"s,t|q1|a\u00A0b\nc\rd\u2028e"_qs
+        << QStringList{changed};
+    QTest::newRow("nothing shown") << u"a"_qs << u"no show"_qs << same << u"s,t|q1|a"_qs
+                                   << QStringList{u"変更したいデータを表示させて下さい"_qs};
+    QTest::newRow("after 変更しません") << u"a"_qs << u"cancel"_qs << same << u"s,t|q1|a"_qs
+                                        << QStringList{u"変更したいデータを表示させて下さい"_qs};
+    QTest::newRow("another record shown on the delete tab since")
+        << u"a"_qs << u"shownquest q2"_qs << QStringList{u"="_qs, u"="_qs, u"b"_qs}
+        << u"s,t|q1|b"_qs << QStringList{changed};
+    QTest::newRow("record gone since shown")
+        << u"a"_qs << u"gone"_qs << same << QString() << QStringList{Texts::recordGone()};
+    QTest::newRow("category of 101")
+        << u"a"_qs << QString() << QStringList{QString(99, u'k') + u",x"_qs, u"="_qs, u"="_qs}
+        << u"s,t|q1|a"_qs << QStringList{Texts::kindTooLong(101)};
+    QTest::newRow("the file refuses the change")
+        << u"a"_qs << u"refuse"_qs << QStringList{u"="_qs, u"="_qs, u"b"_qs} << u"s,t|q1|a"_qs
+        << QStringList{u"データを変更できませんでした\n"_qs};
+}
+
+void TestEditing::modifyRecord()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, before);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, result);
+    QFETCH(QStringList, messages);
+    QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q1"_qs, stored}));
+    QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q2"_qs, u"a2"_qs}));
+    RecordLists lists(m_session, m_dialogs);
+    ModifyTab tab(lists, m_session, m_dialogs);
+    tab.Command2->click();
+    tab.List3->setCurrentRow(0);
+    if (before != u"no show"_qs)
+        tab.Command9->click();
+    if (before == u"cancel"_qs)
+        tab.Command11->click();
+    if (before == u"shownquest q2"_qs)
+        m_session.shownquest = u"q2"_qs;
+    if (before == u"gone"_qs)
+        QVERIFY(RawSqlite(m_path).exec("DELETE FROM tbl1 WHERE No = 1"));
+    if (before == u"refuse"_qs)
+        QVERIFY(RawSqlite(m_path).exec("CREATE TRIGGER refuse BEFORE UPDATE ON tbl1"
+                                       " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    QLineEdit *const lines[] = {tab.Text3, tab.Text4};
+    for (int i = 0; i < 2; ++i)
+        if (boxes.at(i) != u"="_qs)
+            lines[i]->setText(boxes.at(i));
+    if (boxes.at(2) != u"="_qs)
+        tab.Text5->setPlainText(boxes.at(2));
+    const QString kindBox = tab.Text3->text();
+    m_dialogs.clear();
+    tab.Command10->click();
+
+    QStringList shown = m_dialogs.messages();
+    if (before == u"refuse"_qs && shown.size() == 1)
+        shown.first() = shown.first().left(messages.first().size());
+    QCOMPARE(shown, messages);
+    const QStringList record = RawSqlite(m_path).column(
+        "SELECT kind || '|' || quest || '|' || anser FROM tbl1 WHERE No = 1");
+    QCOMPARE(record, result.isNull() ? QStringList() : QStringList{result});
+    QCOMPARE(this->stored("anser").last(), u"a2"_qs); // the other record untouched
+    const bool done = messages == QStringList{u"データを変更しました"_qs};
+    QCOMPARE(tab.Text3->text(), done ? QString() : kindBox);
+    if (done)
+        QCOMPARE(tab.List3->items(), this->stored("quest"));
 }
 
 QTEST_MAIN(TestEditing)
