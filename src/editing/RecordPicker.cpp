@@ -11,6 +11,8 @@
 void RecordPicker::layOut(QWidget *tab) const
 {
     answer->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // ③ moves the focus to ④; Enter then presses it.
+    okButton->setAutoDefault(true);
     answer->setTabChangesFocus(true);
     count->setMinimumWidth(70);
 
