@@ -1,11 +1,13 @@
 #include "main1.h"
 
+#include "HelpMenu.h"
 #include "db/Texts.h"
 #include "dblist/DbListTab.h"
 #include "editing/DeleteTab.h"
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
 #include "editing/ModifyTab.h"
+#include "helpform.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -39,7 +41,7 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *parent)
     : QMainWindow(parent), Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
       Label1(fieldLabel("Label1")), SSTab1(named<QTabWidget>("SSTab1")), m_dialogs(dialogs),
-      m_dirs(dirs), m_lists(m_session, dialogs)
+      m_dirs(dirs), m_lists(m_session, dialogs), m_help(new HelpMenu(dialogs, desktop, this))
 {
     setObjectName(QStringLiteral("main1"));
     setWindowTitle(Texts::windowTitle());
@@ -49,7 +51,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     deleteTab = new DeleteTab(m_lists, m_session, dialogs);
     modifyTab = new ModifyTab(m_lists, m_session, dialogs);
     htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop);
-    dbListTab = new DbListTab;
+    dbListTab = new DbListTab(dialogs, dirs);
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
     SSTab1->addTab(inputTab, QStringLiteral("データ入力"));
     SSTab1->addTab(deleteTab, QStringLiteral("データ削除"));
@@ -83,6 +85,11 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
+    connect(dbListTab, &DbListTab::databaseChosen, this, &main1::setDatabase);
+    connect(setumei, &QAction::triggered, m_help, &HelpMenu::setumei_Click);
+    connect(sakusya, &QAction::triggered, m_help, &HelpMenu::sakusya_Click);
+    connect(hpsamp, &QAction::triggered, m_help, &HelpMenu::hpsamp_Click);
+    connect(aabout, &QAction::triggered, m_help, &HelpMenu::aabout_Click);
     // The strip runs on past the last tab; a double-click there reaches the
     // tab widget, not its tab bar.
     SSTab1->installEventFilter(this);
@@ -126,6 +133,7 @@ void main1::startup()
 void main1::shutdown()
 {
     m_dirs.regfirstdir(Dirs::Put, htmlTab->outputFolder());
+    m_help->closeHelp();
 }
 
 void main1::closeEvent(QCloseEvent *event)

@@ -15,6 +15,7 @@ class Desktop;
 class Dialogs;
 class Dirs;
 class DisplayTab;
+class HelpMenu;
 class HtmlTab;
 class InputTab;
 class ModifyTab;
@@ -63,10 +64,12 @@ protected:
 private:
     void startup();
     void shutdown();
+    // Makes the database current, shows it and stores it.
     void setDatabase(const QString &path);
 
     Dialogs &m_dialogs;
     const Dirs &m_dirs;
     Session m_session;
     RecordLists m_lists;
+    HelpMenu *m_help;
 };

@@ -1,13 +1,18 @@
 #include "DbListTab.h"
 
+#include "DbListFile.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/ListBox.h"
+#include "settings/Dirs.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
-DbListTab::DbListTab(QWidget *parent)
+DbListTab::DbListTab(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
     : QWidget(parent),
       Command19(named<QPushButton>(
           "Command19", QStringLiteral("複数ＤＢ指定時の環境設定ﾌｧｲﾙ指定(TEXTﾌｧｲﾙ名)①"))),
@@ -20,8 +25,17 @@ DbListTab::DbListTab(QWidget *parent)
       Label30(fieldLabel("Label30")),
       Command21(named<QPushButton>("Command21", QStringLiteral("複数ＤＢの登録④"))),
       Command23(named<QPushButton>("Command23", QStringLiteral("１行削除＆ファイル保存"))),
-      Command24(named<QPushButton>("Command24", QStringLiteral("選択したＤＢへの変更")))
+      Command24(named<QPushButton>("Command24", QStringLiteral("選択したＤＢへの変更"))),
+      m_dialogs(dialogs), m_dirs(dirs)
 {
+    connect(Command19, &QPushButton::clicked, this, &DbListTab::Command19_Click);
+    connect(Command20, &QPushButton::clicked, this, &DbListTab::Command20_Click);
+    connect(Command21, &QPushButton::clicked, this, &DbListTab::Command21_Click);
+    connect(Command22, &QPushButton::clicked, this, &DbListTab::Command22_Click);
+    connect(Command23, &QPushButton::clicked, this, &DbListTab::Command23_Click);
+    connect(Command24, &QPushButton::clicked, this, &DbListTab::Command24_Click);
+    connect(List11, &ListBox::lineDoubleClicked, this, &DbListTab::Command24_Click);
+
     auto *grid = new QGridLayout(this);
     grid->addWidget(Command19, 0, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(Label28, 1, 0, 1, 2);
@@ -40,4 +54,162 @@ DbListTab::DbListTab(QWidget *parent)
     buttons->addWidget(Command24);
     buttons->addStretch(1);
     grid->addLayout(buttons, 6, 0, 1, 2);
+}
+
+namespace
+{
+const QString chooseListFile = QStringLiteral("複数ＤＢ指定時の環境設定ﾌｧｲﾙを指定して下さい");
+}
+
+void DbListTab::Command19_Click()
+{
+    const std::optional<QString> chosen =
+        m_dialogs.saveFileName({QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt);;All Files (*)"),
+                                QStringLiteral("dbnames.txt"), QDir::currentPath()});
+    if (!chosen || chosen->isEmpty())
+        return;
+    // The file is neither read nor changed here: "yes" only chooses it.
+    if (QFileInfo::exists(*chosen) &&
+        !m_dialogs.ask(u'\n' + *chosen + QStringLiteral(" のファイルに上書きしますか？"),
+                       QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning))
+        return;
+    m_dirs.regsettext(Dirs::Put, *chosen);
+    Label28->setText(*chosen);
+}
+
+void DbListTab::Command20_Click()
+{
+    listyomi();
+}
+
+// Reads the list file of Label28 into List11; false after telling the user.
+bool DbListTab::listyomi()
+{
+    show({}, {});
+    const QString file = Label28->text();
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        m_dialogs.message(chooseListFile);
+        return false;
+    }
+    const DbListFile::Contents contents = DbListFile::read(file);
+    show(contents.entries, contents.read ? file : QString());
+    if (!contents.read || contents.damaged)
+        m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
+    return contents.read;
+}
+
+void DbListTab::show(const QStringList &entries, const QString &file)
+{
+    List11->setItems(entries);
+    m_listed = file;
+}
+
+bool DbListTab::save(const QString &file)
+{
+    QString error;
+    if (DbListFile::write(file, List11->items(), &error))
+        return true;
+    m_dialogs.message(QStringLiteral("一覧ファイルを書き込めませんでした\n") + file + u'\n' +
+                      error);
+    return false;
+}
+
+void DbListTab::Command22_Click()
+{
+    const std::optional<QString> chosen =
+        m_dialogs.saveFileName({QStringLiteral("mdbﾌｧｲﾙ (*.mdb);;All Files (*)"),
+                                QStringLiteral("hpdata1.mdb"), QDir::currentPath()});
+    if (chosen && !chosen->isEmpty())
+        Label30->setText(*chosen);
+}
+
+void DbListTab::Command21_Click()
+{
+    const QString file = Label28->text();
+    if (file.isEmpty()) {
+        m_dialogs.message(QStringLiteral("複数ＤＢ指定時の環境設定ﾌｧｲﾙ指定を行って下さい"));
+        return;
+    }
+    const QString title = Text11->text();
+    const QString database = Label30->text();
+    if (title.isEmpty() || database.isEmpty()) {
+        m_dialogs.message(QStringLiteral("登録するＤＢ名とファイル名の両方を指定して下さい"));
+        return;
+    }
+    if (title.contains(u'/')) {
+        m_dialogs.message(QStringLiteral("/ の文字は使えません"));
+        Label30->clear();
+        Text11->clear();
+        return;
+    }
+    // What the file could not give back intact is refused here, not stored.
+    for (const QString &text : {title, database}) {
+        if (const std::optional<QString> bad = DbListFile::unwritable(text)) {
+            m_dialogs.message(
+                QStringLiteral("一覧ファイルに書けない文字が含まれています（%1）\n").arg(*bad) +
+                text);
+            return;
+        }
+    }
+    QStringList entries;
+    if (QFileInfo::exists(file)) {
+        const DbListFile::Contents contents = DbListFile::read(file);
+        if (!contents.read || contents.damaged) {
+            // Writing back what could not be read would lose entries.
+            show(contents.entries, contents.read ? file : QString());
+            m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
+            return;
+        }
+        entries = contents.entries;
+    }
+    show(entries, file);
+    List11->setItems(entries + QStringList{title + u'/' + database});
+    if (!save(file)) {
+        show(entries, QFileInfo::exists(file) ? file : QString());
+        return;
+    }
+    m_dialogs.message(QStringLiteral("書込み完了"));
+    Label30->clear();
+    Text11->clear();
+}
+
+void DbListTab::Command23_Click()
+{
+    const bool yes = m_dialogs.ask(QStringLiteral("リストより削除します。よろしいですか。"),
+                                   QStringLiteral("削除確認"), Dialogs::Icon::None);
+    const QString file = Label28->text();
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        m_dialogs.message(file.isEmpty() ? chooseListFile
+                                         : QStringLiteral("一覧ファイルがありません\n") + file);
+        return;
+    }
+    // The file is rewritten from List11: it must hold that file's entries,
+    // or entries would be lost.
+    if (m_listed != file) {
+        const QString selected = List11->currentRow() < 0 ? QString() : List11->currentText();
+        if (!listyomi())
+            return;
+        List11->setCurrentRow(selected.isNull() ? -1 : int(List11->items().indexOf(selected)));
+    }
+    if (yes) {
+        const int row = List11->currentRow();
+        if (row < 0) {
+            m_dialogs.message(QStringLiteral("リストの中から削除する行を選んでください"));
+        } else {
+            QStringList entries = List11->items();
+            entries.removeAt(row);
+            List11->setItems(entries);
+        }
+    }
+    save(file);
+}
+
+void DbListTab::Command24_Click()
+{
+    const int row = List11->currentRow();
+    if (row < 0) {
+        m_dialogs.message(QStringLiteral("リストの中から変更するＤＢを選んでください"));
+        return;
+    }
+    emit databaseChosen(DbListFile::databaseOf(List11->item(row)));
 }

@@ -5,6 +5,8 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class Dialogs;
+class Dirs;
 class ListBox;
 
 // Tab "複数ＤＢ指定": databases registered under titles in a list file.
@@ -12,7 +14,7 @@ class DbListTab : public QWidget
 {
     Q_OBJECT
 public:
-    explicit DbListTab(QWidget *parent = nullptr);
+    DbListTab(Dialogs &dialogs, const Dirs &dirs, QWidget *parent = nullptr);
 
     QPushButton *Command19; // list file choice ①
     QLabel *Label28;        // list file path
@@ -25,4 +27,26 @@ public:
     QPushButton *Command21; // 複数ＤＢの登録④
     QPushButton *Command23; // １行削除＆ファイル保存
     QPushButton *Command24; // 選択したＤＢへの変更
+
+signals:
+    // The user chose this database to work with.
+    void databaseChosen(const QString &path);
+
+public slots:
+    void Command19_Click(); // envtxtwr: choose the list file
+    void Command20_Click(); // listyomi: read it
+    void Command21_Click(); // register an entry (listkaki)
+    void Command22_Click(); // choose the database of a new entry
+    void Command23_Click(); // remove an entry and save
+    void Command24_Click(); // sentakudb: switch to the selected database
+
+private:
+    bool listyomi();
+    void show(const QStringList &entries, const QString &file);
+    bool save(const QString &file);
+
+    Dialogs &m_dialogs;
+    const Dirs &m_dirs;
+    // The list file whose entries List11 holds; empty when it holds none.
+    QString m_listed;
 };

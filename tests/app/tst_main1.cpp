@@ -1,3 +1,5 @@
+#include "app/HelpMenu.h"
+#include "app/helpform.h"
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
@@ -10,10 +12,12 @@
 #include "support/RawSqlite.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -510,6 +514,29 @@ private slots:
         QCOMPARE(label9->text(), QString());
         QCOMPARE(text2->toPlainText(), QString());
         QVERIFY(m_dialogs->shown().isEmpty());
+    }
+
+    // The help menu's items reach their handlers, and shut-down closes the
+    // explanation window.
+    void helpMenu()
+    {
+        auto w = std::make_unique<main1>(*m_dialogs, *m_dirs, m_desktop);
+        m_dialogs->clear();
+        trigger(*w, "aabout");
+        QCOMPARE(m_dialogs->messages(), QStringList{HelpMenu::versionText()});
+        m_dialogs->answer(false);
+        trigger(*w, "sakusya");
+        m_dialogs->answer(false);
+        trigger(*w, "hpsamp");
+        QVERIFY(m_desktop.opened.isEmpty());
+        trigger(*w, "setumei");
+        QPointer<QWidget> help;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == u"helpform"_s)
+                help = top;
+        QVERIFY(help && help->isVisible());
+        w->close();
+        QVERIFY(!help || !help->isVisible());
     }
 
     void kensu_data()
