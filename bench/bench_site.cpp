@@ -7,7 +7,9 @@
 //       same bytes written with plain open/write/close into a fresh folder;
 //   (b) the site written into a fresh folder, by the code the tab uses;
 //   (c) the same run again into (b)'s folder, nothing changed;
-//   (d) the peak resident memory of (b).
+//   (d) the peak resident memory of (b);
+//   (e) and (f) wazuna-site into a fresh folder, and again unchanged, with
+//       its peak resident memory.
 // The disk's pace drifts from one minute to the next, so (a), (b) and (c)
 // are taken three times each, in turn, and the best of each counts. The
 // last line gives the ratios.
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -25,6 +28,7 @@
 #include <fstream>
 #include <sqlite3.h>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -164,6 +168,21 @@ int main(int argc, char *argv[])
 
     double floor = 1e300;
     double rerun = 1e300;
+    double cliFresh = 1e300;
+    double cliRerun = 1e300;
+    const auto command = [&](const QString &folder) {
+        ::sync();
+        QElapsedTimer timer;
+        timer.start();
+        QProcess process;
+        process.start(QStringLiteral(WAZUNA_SITE),
+                      {QStringLiteral("--title"), options.title, database, folder});
+        process.waitForFinished(-1);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        std::printf("    wazuna-site %9.1f ms  %s", ms,
+                    process.readAllStandardOutput().constData());
+        return ms;
+    };
     for (int round = 1; round <= 3; ++round) {
         ::sync();
         const double a =
@@ -178,12 +197,25 @@ int main(int argc, char *argv[])
         report = generate(options.folder, c);
         std::printf("(c) re-run, unchanged %9.1f ms  %d written, %d unchanged\n", c, report.written,
                     report.unchanged);
+        const QString cliFolder = freshFolder(QStringLiteral("cli%1").arg(round));
+        std::printf("(e) command, fresh:\n");
+        const double e = command(cliFolder);
+        std::printf("(f) command, unchanged:\n");
+        const double f = command(cliFolder);
         floor = std::min(floor, a);
         fresh = std::min(fresh, b);
         rerun = std::min(rerun, c);
+        cliFresh = std::min(cliFresh, e);
+        cliRerun = std::min(cliRerun, f);
     }
-    std::printf("best: floor %.1f ms, fresh %.1f ms, re-run %.1f ms\n", floor, fresh, rerun);
-    std::printf("ratios: fresh/floor=%.2f rerun/floor=%.2f peak_rss_mb=%.0f\n", fresh / floor,
-                rerun / floor, peak);
+    struct rusage children {
+    };
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    std::printf("best: floor %.1f ms, fresh %.1f ms, re-run %.1f ms, command %.1f / %.1f ms, "
+                "command peak %.0f MB\n",
+                floor, fresh, rerun, cliFresh, cliRerun, children.ru_maxrss / 1024.0);
+    std::printf("ratios: fresh/floor=%.2f rerun/floor=%.2f peak_rss_mb=%.0f cli_fresh/floor=%.2f "
+                "cli_rerun/floor=%.2f\n",
+                fresh / floor, rerun / floor, peak, cliFresh / floor, cliRerun / floor);
     return 0;
 }

@@ -1,0 +1,130 @@
+// wazuna-site: the site of a collection, written without the window.
+//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] DATABASE OUTDIR
+// The same pages, byte for byte, as ＨＰ作成 after データ表示.
+#include "db/Database.h"
+#include "db/Texts.h"
+#include "site/SiteGenerator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+
+void line(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
+}
+
+// A problem the window shows in a message box, on one line.
+void problem(const QString &text)
+{
+    line(stderr, QString(text).replace(u'\n', QLatin1StringView(": ")));
+}
+
+int badUsage(const QString &why)
+{
+    line(stderr, QStringLiteral("wazuna-site: ") + why);
+    line(stderr, QStringLiteral("Try 'wazuna-site --help' for more information."));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("wazuna-site"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(WAZUNA_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Writes the HTML site of a wazuna database into OUTDIR: the same pages, "
+                       "byte for byte, as the window's ＨＰ作成.\n"
+                       "Exit status: 0 every page written, 1 a page or a category reported, "
+                       "2 bad arguments or a database that cannot be read."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption index(QStringLiteral("index"),
+                                   QStringLiteral("The index page's file name (index.html)."),
+                                   QStringLiteral("NAME"), QStringLiteral("index.html"));
+    const QCommandLineOption title(QStringLiteral("title"),
+                                   QStringLiteral("The index page's title (empty)."),
+                                   QStringLiteral("TEXT"));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("The framed layout (<table>) instead of rules."));
+    const QCommandLineOption bigTitle(
+        QStringLiteral("big-title"),
+        QStringLiteral("A larger heading on the menu pages (table layout only)."));
+    parser.addOptions({index, title, table, bigTitle});
+    parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
+    parser.addPositionalArgument(QStringLiteral("OUTDIR"),
+                                 QStringLiteral("The folder for the pages, made when missing."));
+    if (!parser.parse(QCoreApplication::arguments()))
+        return badUsage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2)
+        return badUsage(QStringLiteral("a DATABASE and an OUTDIR are needed"));
+
+    const Database db(args.at(0));
+    QString error;
+    const std::optional<qint64> count = db.count(&error);
+    if (!count) {
+        line(stderr, QStringLiteral("wazuna-site: %1: %2").arg(args.at(0), error));
+        return 2;
+    }
+
+    SiteOptions options;
+    options.folder = QFileInfo(args.at(1)).absoluteFilePath();
+    options.indexName = parser.value(index);
+    options.title = parser.value(title);
+    options.layout = parser.isSet(table) ? Pages::Layout::Table : Pages::Layout::Rules;
+    options.bigTitle = parser.isSet(bigTitle);
+    // One level, as ﾃﾞｨﾚｸﾄﾘ作成 makes it.
+    if (!QFileInfo(options.folder).isDir() && !QDir().mkdir(options.folder)) {
+        line(stderr, QStringLiteral("wazuna-site: %1: フォルダーを作成できません").arg(args.at(1)));
+        return 2;
+    }
+    if (*count == 0) {
+        // The window lists nothing, and then has nothing to write.
+        problem(Texts::noRecords());
+        std::printf("0 written, 0 unchanged, 1 problem\n");
+        return 1;
+    }
+
+    const bool terminal = ::isatty(STDERR_FILENO);
+    QElapsedTimer timer;
+    timer.start();
+    qint64 shown = -1;
+    const SiteReport report =
+        SiteGenerator::generate(db, options, *count, {}, [&](int done, int total) {
+            if (!terminal || timer.elapsed() < 500 || timer.elapsed() - shown < 100)
+                return;
+            shown = timer.elapsed();
+            std::fprintf(stderr, "\r%d / %d", done, total);
+        });
+    if (shown >= 0)
+        std::fprintf(stderr, "\r%d / %d\n", report.written + report.unchanged + report.failed,
+                     report.written + report.unchanged + report.failed);
+    for (const QString &text : report.problems)
+        problem(text);
+    if (report.failed)
+        problem(report.failureMessage());
+    if (report.readFailed)
+        return 2;
+    const qsizetype problems = report.problems.size() + (report.failed ? 1 : 0);
+    std::printf("%d written, %d unchanged, %lld problem%s\n", report.written, report.unchanged,
+                static_cast<long long>(problems), problems == 1 ? "" : "s");
+    return problems ? 1 : 0;
+}

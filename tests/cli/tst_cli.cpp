@@ -1,0 +1,184 @@
+// wazuna-site: the window's pages from the command line, and its answers.
+#include "db/Database.h"
+#include "db/RecordLists.h"
+#include "db/Texts.h"
+#include "platform/ListBox.h"
+#include "platform/ScriptedDesktop.h"
+#include "platform/ScriptedDialogs.h"
+#include "site/HtmlTab.h"
+#include "support/FileSnapshot.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+struct Run {
+    int status;
+    QString out;
+    QString err;
+};
+
+Run wazunaSite(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(WAZUNA_SITE), args);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// Each file of a folder with its bytes, times left out.
+QStringList pages(const QString &folder)
+{
+    QStringList lines;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        lines.append(name + u' ' + QString::fromLatin1(file.readAll().toHex()));
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QString m_db;
+
+    QString path(const QString &name) const { return m_tmp->filePath(name); }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_db = path(u"faq's.mdb"_s);
+        QVERIFY(Database(m_db).create(false));
+        const QStringList kinds{u"sub100,初級編"_s, u"sub200,中級,その2"_s, u",先頭"_s,
+                                u"sub100,初級編"_s};
+        for (int i = 0; i < kinds.size(); ++i)
+            QVERIFY(Database(m_db).add(
+                {0, kinds.at(i), u"質問 <b>%1</b> it's"_s.arg(i), u"一行目<br>\r\n😀 ～〜 ¥"_s}));
+    }
+
+    // The same bytes as the window's ＨＰ作成 after データ表示.
+    void sameAsTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("table");
+        QTest::addColumn<bool>("big");
+        QTest::addColumn<QString>("index");
+        QTest::newRow("rules") << QStringList() << false << false << u"index.html"_s;
+        QTest::newRow("table") << QStringList{u"--table"_s} << true << false << u"index.html"_s;
+        QTest::newRow("table, big title, index.htm")
+            << QStringList{u"--table"_s, u"--big-title"_s, u"--index"_s, u"index.htm"_s} << true
+            << true << u"index.htm"_s;
+    }
+
+    void sameAsTheWindow()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, table);
+        QFETCH(bool, big);
+        QFETCH(QString, index);
+        const QString title = u"よくある質問 'FAQ'"_s;
+        Session session;
+        session.databasePath = m_db;
+        ScriptedDialogs dialogs;
+        ScriptedDesktop desktop;
+        RecordLists lists(session, dialogs);
+        HtmlTab tab(lists, session, dialogs, desktop);
+        QVERIFY(QDir().mkdir(path(u"window"_s)));
+        QVERIFY(tab.setOutputFolder(path(u"window"_s)));
+        tab.Text8->setText(index);
+        tab.Text10->setText(title);
+        (table ? tab.Option5 : tab.Option6)->setChecked(true);
+        tab.Check2->setChecked(big);
+        tab.Command13->click();
+        tab.Command14->click();
+        QCOMPARE(dialogs.messages(), QStringList{Texts::siteMade()});
+
+        const QStringList args = options + QStringList{u"--title"_s, title, m_db, path(u"cli"_s)};
+        Run run = wazunaSite(args);
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, u"8 written, 0 unchanged, 0 problems\n"_s);
+        QCOMPARE(pages(path(u"cli"_s)), pages(path(u"window"_s)));
+        run = wazunaSite(args);
+        QCOMPARE(run.out, u"0 written, 8 unchanged, 0 problems\n"_s);
+    }
+
+    // What it says and how it ends when it cannot do it all.
+    void statuses_data()
+    {
+        QTest::addColumn<QStringList>("args"); // DB: the database, OUT: a new folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err"); // the beginning of standard error
+        QTest::newRow("no arguments") << QStringList() << 2 << u"wazuna-site: a DATABASE"_s;
+        QTest::newRow("one argument") << QStringList{u"DB"_s} << 2 << u"wazuna-site: a DATABASE"_s;
+        QTest::newRow("unknown option")
+            << QStringList{u"--frames"_s, u"DB"_s, u"OUT"_s} << 2 << u"wazuna-site: Unknown"_s;
+        QTest::newRow("missing database") << QStringList{u"gone.mdb"_s, u"OUT"_s} << 2
+                                          << u"wazuna-site: gone.mdb: ファイルがありません"_s;
+        QTest::newRow("not a database")
+            << QStringList{u"notes.txt"_s, u"OUT"_s} << 2
+            << u"wazuna-site: notes.txt: このツールのデータベースではありません"_s;
+        QTest::newRow("folder below a missing one")
+            << QStringList{u"DB"_s, u"missing/out"_s} << 2 << u"wazuna-site: missing/out:"_s;
+        QTest::newRow("folder nobody may write into")
+            << QStringList{u"DB"_s, u"/proc"_s} << 1 << u"8ページを書き込めませんでした: "_s;
+        QTest::newRow("a category without a comma")
+            << QStringList{u"BAD"_s, u"OUT"_s} << 1
+            << Texts::badCategory() + u'\n' + Texts::badCategory() + u": nocomma\n"_s +
+                   Texts::badCategory() + u'\n';
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QString();
+    }
+
+    void statuses()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        QVERIFY(writeFile(path(u"notes.txt"_s), "text\n"));
+        const QString bad = path(u"bad.mdb"_s);
+        QVERIFY(Database(bad).create(false));
+        QVERIFY(Database(bad).add({0, u"nocomma"_s, u"q"_s, u"a"_s}));
+        QVERIFY(Database(bad).add({0, u"a,b"_s, u"q"_s, u"a"_s}));
+        for (QString &arg : args) {
+            if (arg == u"DB"_s)
+                arg = m_db;
+            else if (arg == u"BAD"_s)
+                arg = bad;
+            else if (arg == u"OUT"_s)
+                arg = path(u"out"_s);
+        }
+        QProcess process;
+        process.setWorkingDirectory(m_tmp->path());
+        process.start(QStringLiteral(WAZUNA_SITE), args);
+        QVERIFY(process.waitForFinished(60000));
+        const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), status);
+        QVERIFY2(stderrText.startsWith(err), qPrintable(stderrText));
+        if (status == 2)
+            QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        if (args.contains(u"--help"_s))
+            QVERIFY(process.readAllStandardOutput().contains("DATABASE OUTDIR"));
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
