@@ -5,6 +5,7 @@
 // categories, answers of about 2 KB) in a temporary folder, shows the window
 // offscreen and times each listing through its button, as a user would press
 // it. After each listing it prints the process's resident memory.
+#include "Memory.h"
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
@@ -27,24 +28,11 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fstream>
 #include <sqlite3.h>
 #include <string>
 
 namespace
 {
-
-// A field of /proc/self/status in MB (VmRSS now, VmHWM the peak).
-double memoryMb(const char *field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ':';
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stod(line.substr(key.size())) / 1024.0;
-    return 0;
-}
 
 bool fill(const QString &path, int records, int categories, int answerBytes)
 {
@@ -82,7 +70,7 @@ template <class F> void timed(const char *what, F &&action, const std::function<
     action();
     QApplication::processEvents(); // the view lays out and paints what it got
     const double ms = timer.nsecsElapsed() / 1e6;
-    std::printf("%-44s %7.1f ms  %7d lines  %6.0f MB\n", what, ms, lines(), memoryMb("VmRSS"));
+    std::printf("%-44s %7.1f ms  %7d lines  %6.0f MB\n", what, ms, lines(), Memory::mb("VmRSS"));
 }
 
 } // namespace
@@ -115,7 +103,8 @@ int main(int argc, char *argv[])
     main1 window(dialogs, dirs, desktop);
     window.show();
     QApplication::processEvents();
-    std::printf("%-44s %7s     %7s         %6.0f MB\n", "window shown", "", "", memoryMb("VmRSS"));
+    std::printf("%-44s %7s     %7s         %6.0f MB\n", "window shown", "", "",
+                Memory::mb("VmRSS"));
 
     DisplayTab *display = window.displayTab;
     InputTab *input = window.inputTab;
@@ -158,7 +147,7 @@ int main(int argc, char *argv[])
         },
         [&] { return html->List4->count(); });
 
-    std::printf("peak resident memory %.0f MB\n", memoryMb("VmHWM"));
+    std::printf("peak resident memory %.0f MB\n", Memory::mb("VmHWM"));
     if (!dialogs.messages().isEmpty())
         std::printf("messages shown: %s\n", qPrintable(dialogs.messages().join(u" | ")));
     return 0;

@@ -13,6 +13,7 @@
 // The disk's pace drifts from one minute to the next, so (a), (b) and (c)
 // are taken three times each, in turn, and the best of each counts. The
 // last line gives the ratios.
+#include "Memory.h"
 #include "db/Database.h"
 #include "site/SiteGenerator.h"
 
@@ -25,7 +26,6 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <sqlite3.h>
 #include <string>
 #include <sys/resource.h>
@@ -33,23 +33,6 @@
 
 namespace
 {
-
-double memoryMb(const char *field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ':';
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stod(line.substr(key.size())) / 1024.0;
-    return 0;
-}
-
-// Starts the peak (VmHWM) afresh from what the process holds now.
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 bool fill(const QString &path, int records, int categories)
 {
@@ -151,10 +134,10 @@ int main(int argc, char *argv[])
     };
 
     // The first run gives the peak memory, and the pages the floor writes.
-    resetPeak();
+    Memory::resetPeak();
     double fresh = 0;
     SiteReport report = generate(freshFolder(QStringLiteral("site0")), fresh);
-    const double peak = memoryMb("VmHWM");
+    const double peak = Memory::mb("VmHWM");
     std::printf("(b) fresh folder      %9.1f ms  %d written, %d unchanged, %d failed\n", fresh,
                 report.written, report.unchanged, report.failed);
     std::printf("(d) peak memory of (b) %8.1f MB\n", peak);
