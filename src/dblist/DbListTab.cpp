@@ -85,20 +85,20 @@ void DbListTab::Command20_Click()
 // Reads the list file of Label28 into List11; false after telling the user.
 bool DbListTab::listyomi()
 {
-    show({}, {});
+    showList({}, {});
     const QString file = Label28->text();
     if (file.isEmpty() || !QFileInfo(file).isFile()) {
         m_dialogs.message(chooseListFile);
         return false;
     }
     const DbListFile::Contents contents = DbListFile::read(file);
-    show(contents.entries, contents.read ? file : QString());
+    showList(contents.entries, contents.read ? file : QString());
     if (!contents.read || contents.damaged)
         m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
     return contents.read;
 }
 
-void DbListTab::show(const QStringList &entries, const QString &file)
+void DbListTab::showList(const QStringList &entries, const QString &file)
 {
     List11->setItems(entries);
     m_listed = file;
@@ -156,16 +156,16 @@ void DbListTab::Command21_Click()
         const DbListFile::Contents contents = DbListFile::read(file);
         if (!contents.read || contents.damaged) {
             // Writing back what could not be read would lose entries.
-            show(contents.entries, contents.read ? file : QString());
+            showList(contents.entries, contents.read ? file : QString());
             m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
             return;
         }
         entries = contents.entries;
     }
-    show(entries, file);
+    showList(entries, file);
     List11->setItems(entries + QStringList{title + u'/' + database});
     if (!save(file)) {
-        show(entries, QFileInfo::exists(file) ? file : QString());
+        showList(entries, QFileInfo::exists(file) ? file : QString());
         return;
     }
     m_dialogs.message(QStringLiteral("書込み完了"));

@@ -42,7 +42,7 @@ public slots:
 
 private:
     bool listyomi();
-    void show(const QStringList &entries, const QString &file);
+    void showList(const QStringList &entries, const QString &file);
     bool save(const QString &file);
 
     Dialogs &m_dialogs;
