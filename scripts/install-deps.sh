@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6
   qt6-translations-l10n
   libsqlite3-dev
+  mdbtools-dev
   fonts-noto-cjk
   xvfb xauth
 )

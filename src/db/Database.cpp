@@ -11,6 +11,7 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -130,6 +131,7 @@ public:
     bool ok() const { return m_stmt != nullptr; }
 
     void bindInteger(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+    void reset() { sqlite3_reset(m_stmt); }
 
     void bind(int index, const QString &text)
     {
@@ -207,7 +209,7 @@ QaRecord recordAt(const Statement &st)
 
 } // namespace
 
-bool Database::create(bool replace, QString *error) const
+bool Database::create(bool replace, QString *error, const QList<QaRecord> *records) const
 {
     const QFileInfo target(m_path);
     if (m_path.isEmpty()) {
@@ -253,20 +255,47 @@ bool Database::create(bool replace, QString *error) const
                                   " kind VARCHAR(100) CHECK (length(kind) <= 100),"
                                   " quest VARCHAR(250) CHECK (length(quest) <= 250),"
                                   " anser TEXT);"
-                                  "CREATE INDEX idx1 ON tbl1 (quest);"
-                                  "COMMIT;";
+                                  "CREATE INDEX idx1 ON tbl1 (quest);";
         if (!c.exec(schema.constData(), error))
+            return false;
+        if (records) {
+            // AUTOINCREMENT remembers the highest number inserted, so the
+            // next record added goes on after it.
+            Statement st(c, "INSERT INTO tbl1 (No, kind, quest, anser) VALUES (?1, ?2, ?3, ?4)");
+            if (!st.ok()) {
+                setError(error, c.lastError());
+                return false;
+            }
+            for (const QaRecord &r : *records) {
+                st.bindInteger(1, r.no);
+                st.bind(2, r.kind);
+                st.bind(3, r.quest);
+                st.bind(4, r.anser);
+                if (st.step() != SQLITE_DONE) {
+                    setError(error, c.lastError());
+                    return false;
+                }
+                st.reset();
+            }
+        }
+        if (!c.exec("COMMIT", error))
             return false;
     }
     giveNewFilePermissions(temp.fileName());
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+    const QByteArray from = QFile::encodeName(temp.fileName());
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    // Without `replace`, a file that appeared meanwhile is not overwritten:
+    // link() fails where the name is taken.
+    const bool moved = replace ? std::rename(from.constData(), to.constData()) == 0
+                               : ::link(from.constData(), to.constData()) == 0;
+    if (!moved) {
         setError(error,
                  Texts::Reason::cannotCreate() +
                      QStringLiteral("（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    temp.setAutoRemove(false);
+    if (replace)
+        temp.setAutoRemove(false);
     return true;
 }
 

@@ -25,7 +25,10 @@ public:
 
     // A new, empty database at the path. A file already there is replaced only
     // when `replace` is set, and only once the new file is complete.
-    bool create(bool replace, QString *error = nullptr) const;
+    // With `records`, the new file holds them, each with its own number, and
+    // numbering goes on after the highest.
+    bool create(bool replace, QString *error = nullptr,
+                const QList<QaRecord> *records = nullptr) const;
 
     std::optional<qint64> count(QString *error = nullptr) const;
 
