@@ -8,6 +8,7 @@
 #include "editing/InputTab.h"
 #include "editing/ModifyTab.h"
 #include "helpform.h"
+#include "jet/JetImport.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -16,13 +17,16 @@
 #include "site/HtmlTab.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -85,7 +89,8 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
-    connect(dbListTab, &DbListTab::databaseChosen, this, &main1::setDatabase);
+    connect(dbListTab, &DbListTab::databaseChosen, this,
+            [this](const QString &path) { setDatabase(offerConversion(path)); });
     connect(setumei, &QAction::triggered, m_help, &HelpMenu::setumei_Click);
     connect(sakusya, &QAction::triggered, m_help, &HelpMenu::sakusya_Click);
     connect(hpsamp, &QAction::triggered, m_help, &HelpMenu::hpsamp_Click);
@@ -114,6 +119,11 @@ void main1::startup()
         dbListTab->Label28->setText(settext);
 
     m_session.databasePath = m_dirs.regpgmname(Dirs::Get);
+    if (const QString converted = offerConversion(m_session.databasePath);
+        converted != m_session.databasePath) {
+        m_session.databasePath = converted;
+        m_dirs.regpgmname(Dirs::Put, converted);
+    }
     if (!m_session.databasePath.isEmpty() && QFileInfo(m_session.databasePath).isFile()) {
         Label1->setText(m_session.databasePath);
     } else {
@@ -149,6 +159,48 @@ void main1::setDatabase(const QString &path)
     m_dirs.regpgmname(Dirs::Put, path);
 }
 
+QString main1::offerConversion(const QString &path)
+{
+    const JetImport::Header header = JetImport::header(path);
+    if (header.kind == JetImport::Header::OtherJet) {
+        m_dialogs.message(QStringLiteral("%1 は Jet %2 のデータベースです。\n"
+                                         "変換できるのは Jet 4.0（Access 2000 形式）だけです")
+                              .arg(path, header.version == 0 ? QStringLiteral("3")
+                                                             : QString::number(header.version)));
+        return path;
+    }
+    if (header.kind != JetImport::Header::Jet4)
+        return path;
+    const QString target = JetImport::targetFor(path);
+    if (!m_dialogs.ask(path +
+                           QStringLiteral("\nは以前のツールの Jet 4.0 のデータベースです。\n"
+                                          "このツールのデータベースに変換して、次のファイルを"
+                                          "作成しますか？（元のファイルはそのまま残ります）\n") +
+                           target,
+                       QStringLiteral("データベース変換確認"), Dialogs::Icon::Warning))
+        return path;
+    // A long conversion shows that it is working; the window repaints.
+    QProgressDialog progress(QStringLiteral("データベースを変換しています…"), QString(), 0, 0,
+                             this);
+    progress.setWindowModality(Qt::WindowModal);
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    const std::optional<qsizetype> count =
+        JetImport::convert(path, target, &error, 120000, [&progress, &timer] {
+            if (timer.elapsed() > 500 && !progress.isVisible())
+                progress.show();
+            QCoreApplication::processEvents();
+        });
+    progress.close();
+    if (!count) {
+        m_dialogs.message(QStringLiteral("変換できませんでした\n") + path + u'\n' + error);
+        return path;
+    }
+    m_dialogs.message(QStringLiteral("%1件のデータを変換しました\n").arg(*count) + target);
+    return target;
+}
+
 void main1::dbmake_Click()
 {
     const std::optional<QString> chosen =
@@ -165,7 +217,7 @@ void main1::dbmake_Click()
                               QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
                           QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning);
         if (!overwrite) {
-            setDatabase(f);
+            setDatabase(offerConversion(f));
             return;
         }
     }

@@ -66,6 +66,9 @@ private:
     void shutdown();
     // Makes the database current, shows it and stores it.
     void setDatabase(const QString &path);
+    // For a Jet 4.0 file of old, offers to convert it; gives the database
+    // to use: the new one when converted, else the one given.
+    QString offerConversion(const QString &path);
 
     Dialogs &m_dialogs;
     const Dirs &m_dirs;

@@ -90,7 +90,8 @@ std::optional<QList<QaRecord>> parse(const QByteArray &out, QString *error)
 
 } // namespace
 
-std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error, int timeoutMs)
+std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error, int timeoutMs,
+                                    const std::function<void()> &tick)
 {
     QProcess helper;
     helper.setProcessChannelMode(QProcess::SeparateChannels);
@@ -107,6 +108,8 @@ std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error, int 
     while (helper.state() != QProcess::NotRunning) {
         helper.waitForReadyRead(100);
         out += helper.readAllStandardOutput();
+        if (tick)
+            tick();
         if (timer.elapsed() > timeoutMs || out.size() > (qsizetype(1) << 30)) {
             helper.kill();
             helper.waitForFinished();
@@ -126,9 +129,9 @@ std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error, int 
 }
 
 std::optional<qsizetype> convert(const QString &jetPath, const QString &target, QString *error,
-                                 int timeoutMs)
+                                 int timeoutMs, const std::function<void()> &tick)
 {
-    const std::optional<QList<QaRecord>> records = read(jetPath, error, timeoutMs);
+    const std::optional<QList<QaRecord>> records = read(jetPath, error, timeoutMs, tick);
     if (!records)
         return std::nullopt;
     if (!Database(target).create(false, error, &*records))

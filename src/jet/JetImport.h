@@ -29,13 +29,15 @@ QString helperPath();
 
 // Every record of tbl1, in stored order; nothing, with the reason, when the
 // file cannot be read within `timeoutMs`.
+// `tick` is called about ten times a second while the helper reads.
 std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error = nullptr,
-                                    int timeoutMs = 120000);
+                                    int timeoutMs = 120000, const std::function<void()> &tick = {});
 
 // Reads the file and writes a new database of ours at `target` with every
 // record, numbers kept. The number of records, or nothing with the reason;
 // the Jet file is never changed and no part-written database is left.
 std::optional<qsizetype> convert(const QString &jetPath, const QString &target,
-                                 QString *error = nullptr, int timeoutMs = 120000);
+                                 QString *error = nullptr, int timeoutMs = 120000,
+                                 const std::function<void()> &tick = {});
 
 } // namespace JetImport

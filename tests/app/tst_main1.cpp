@@ -3,6 +3,8 @@
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "dblist/DbListTab.h"
+#include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -537,6 +540,66 @@ private slots:
         QVERIFY(help && help->isVisible());
         w->close();
         QVERIFY(!help || !help->isVisible());
+    }
+
+    // A Jet 4.0 file of old, made current three ways: converted on はい,
+    // left as it is on いいえ.
+    void jetDatabase_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("yes");
+        for (const char *how : {"dbmake", "startup", "switch"}) {
+            QTest::addRow("%s, はい", how) << QString::fromLatin1(how) << true;
+            QTest::addRow("%s, いいえ", how) << QString::fromLatin1(how) << false;
+        }
+    }
+
+    void jetDatabase()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, yes);
+        const QString sample = QStringLiteral(WAZUNA_SHARED_TESTDATA "/jet4/hpdata-small.mdb");
+        if (!QFile::exists(sample))
+            QSKIP("the Jet 4.0 test files are not beside the repository");
+        qputenv("WAZUNA_JET_DUMP", WAZUNA_JET_DUMP);
+        const QString jet = path(u"hpdata1.mdb"_s);
+        const QString target = path(u"hpdata1.wazuna.mdb"_s);
+        QVERIFY(QFile::copy(sample, jet));
+        if (how == u"startup"_s) {
+            m_dirs->regpgmname(Dirs::Put, jet);
+            m_dialogs->answer(yes);
+        }
+        auto w = std::make_unique<main1>(*m_dialogs, *m_dirs, m_desktop);
+        if (how == u"dbmake"_s) {
+            m_dialogs->chooseFile(jet);
+            m_dialogs->answer(false); // not overwritten: only chosen
+            m_dialogs->answer(yes);
+            trigger(*w, "dbmake");
+        } else if (how == u"switch"_s) {
+            QVERIFY(writeFile(path(u"list.txt"_s), "\"old/" + QFile::encodeName(jet) + "\"\r\n"));
+            w->dbListTab->Label28->setText(path(u"list.txt"_s));
+            w->dbListTab->Command20->click();
+            w->dbListTab->List11->setCurrentRow(0);
+            m_dialogs->answer(yes);
+            w->dbListTab->Command24->click();
+        }
+        const QStringList asked = [this] {
+            QStringList titles;
+            for (const ScriptedDialogs::Shown &s : m_dialogs->shown())
+                if (s.kind == ScriptedDialogs::Shown::Question)
+                    titles.append(s.title);
+            return titles;
+        }();
+        QVERIFY(asked.contains(u"データベース変換確認"_s));
+        const QString current = yes ? target : jet;
+        QCOMPARE(w->session().databasePath, current);
+        QCOMPARE(m_dirs->regpgmname(Dirs::Get), current);
+        QCOMPARE(QFileInfo::exists(target), yes);
+        if (yes) {
+            QVERIFY(m_dialogs->messages().contains(u"6件のデータを変換しました\n"_s + target));
+            QCOMPARE(Database(target).count(), std::optional<qint64>(6));
+        }
+        m_dialogs->clear();
     }
 
     void kensu_data()
