@@ -42,5 +42,8 @@ int main(int argc, char *argv[])
     main1 window(dialogs, dirs, desktop);
     dialogs.setParent(&window);
     window.show();
+    // wazuna FILE: that database, as the menu would choose it.
+    if (const QStringList args = QApplication::arguments(); args.size() > 1)
+        window.openDatabase(args.at(1));
     return app.exec();
 }

@@ -201,6 +201,16 @@ QString main1::offerConversion(const QString &path)
     return target;
 }
 
+void main1::openDatabase(const QString &path)
+{
+    const QString file = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo(file).isFile()) {
+        m_dialogs.message(QStringLiteral("データベースファイルがありません\n") + file);
+        return;
+    }
+    setDatabase(offerConversion(file));
+}
+
 void main1::dbmake_Click()
 {
     const std::optional<QString> chosen =

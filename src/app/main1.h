@@ -31,6 +31,10 @@ public:
 
     const Session &session() const { return m_session; }
 
+    // A database named on the command line or by the file manager: used as
+    // データベースの指定 answered いいえ uses an existing file.
+    void openDatabase(const QString &path);
+
     QLabel *Label2; // データベース
     QLabel *Label1; // the current database path
     QTabWidget *SSTab1;

@@ -602,6 +602,24 @@ private slots:
         m_dialogs->clear();
     }
 
+    // wazuna FILE: an existing database made current, shown and stored; a
+    // missing one said and nothing changed.
+    void databaseOnCommandLine()
+    {
+        const QString current = storeExistingDatabase();
+        const QString other = path(u"other's.mdb"_s);
+        QVERIFY(Database(other).create(false));
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        m_dialogs->clear();
+        w.openDatabase(path(u"gone.mdb"_s));
+        QCOMPARE(m_dialogs->messages(),
+                 QStringList{u"データベースファイルがありません\n"_s + path(u"gone.mdb"_s)});
+        verifyDatabase(w, current, current, current, *m_dirs);
+        QDir::setCurrent(m_tmp->path());
+        w.openDatabase(u"other's.mdb"_s);
+        verifyDatabase(w, other, other, other, *m_dirs);
+    }
+
     void kensu_data()
     {
         QTest::addColumn<QString>("name"); // empty: no database set
