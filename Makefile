@@ -3,7 +3,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build run test clean
+.PHONY: deps configure build run test package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -19,6 +19,11 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+	@BUILD=$(BUILD) bash scripts/check-package.sh
+
+# A .deb of the tool, in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

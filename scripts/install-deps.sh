@@ -9,6 +9,7 @@ packages=(
   qt6-translations-l10n
   libsqlite3-dev
   mdbtools-dev
+  sqlite3 desktop-file-utils appstream
   fonts-noto-cjk
   xvfb xauth
 )

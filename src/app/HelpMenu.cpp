@@ -79,7 +79,7 @@ QString HelpMenu::versionText()
         QString(),
         QStringLiteral("ver 1.12　2003/01/21"),
         QString(),
-        QStringLiteral("wazuna %1（Linux 版）　配布条件は同梱の README をご覧ください")
+        QStringLiteral("wazuna %1（Linux 版）　MIT ライセンスで配布しています（同梱の LICENSE）")
             .arg(QStringLiteral(WAZUNA_VERSION)),
     }
         .join(u'\n');

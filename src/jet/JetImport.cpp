@@ -40,7 +40,12 @@ QString helperPath()
     const QString given = qEnvironmentVariable("WAZUNA_JET_DUMP");
     if (!given.isEmpty())
         return given;
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/wazuna-jet-dump");
+    // Beside the program in the build tree; in libexec once installed.
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QStringLiteral("/wazuna-jet-dump");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return dir + QStringLiteral("/../libexec/wazuna/wazuna-jet-dump");
 }
 
 namespace

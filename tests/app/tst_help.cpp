@@ -240,7 +240,7 @@ private slots:
             u"ver 1.12　2003/01/21"_s,
             {},
             u"wazuna "_s + QStringLiteral(WAZUNA_VERSION) +
-                u"（Linux 版）　配布条件は同梱の README をご覧ください"_s};
+                u"（Linux 版）　MIT ライセンスで配布しています（同梱の LICENSE）"_s};
         QCOMPARE(m_dialogs.messages(), QStringList{lines.join(u'\n')});
         QCOMPARE(m_dialogs.shown().size(), 1);
     }
