@@ -7,7 +7,9 @@
 #include "platform/Dialogs.h"
 #include "site/SiteGenerator.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <iterator>
@@ -47,11 +49,18 @@ QString cacheFolder()
         .filePath(QStringLiteral("wazuna"));
 }
 
-// The project's own page when the build names one, else the README.
+// The project's own page when the build names one, else the README: the
+// one installed with the program, or the source tree's.
 QUrl homePage()
 {
     const QString address = QStringLiteral(WAZUNA_HOMEPAGE);
-    return address.isEmpty() ? QUrl::fromLocalFile(QStringLiteral(WAZUNA_README)) : QUrl(address);
+    if (!address.isEmpty())
+        return QUrl(address);
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/wazuna/README.md");
+    return QUrl::fromLocalFile(QFileInfo::exists(installed)
+                                   ? QFileInfo(installed).canonicalFilePath()
+                                   : QStringLiteral(WAZUNA_README));
 }
 
 } // namespace
