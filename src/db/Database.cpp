@@ -452,6 +452,15 @@ bool Database::findByNo(qint64 no, std::optional<QaRecord> &found, QString *erro
         [no](Statement &st) { st.bindInteger(1, no); }, found, error);
 }
 
+std::optional<QString> Database::tooLong(const QString &kind, const QString &quest)
+{
+    if (kind.size() > KindMax)
+        return Texts::kindTooLong(kind.size());
+    if (quest.size() > QuestMax)
+        return Texts::questTooLong(quest.size());
+    return std::nullopt;
+}
+
 QString Database::reason(int sqliteCode, const QString &sqliteText)
 {
     switch (sqliteCode & 0xff) {

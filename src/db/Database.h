@@ -19,6 +19,9 @@ public:
     static constexpr int SchemaVersion = 1;
     static constexpr int KindMax = 100;  // UTF-16 code units
     static constexpr int QuestMax = 250; // UTF-16 code units
+    // What the user is told when a category or question is longer than its
+    // column holds; nothing when both fit.
+    static std::optional<QString> tooLong(const QString &kind, const QString &quest);
 
     explicit Database(QString path) : m_path(std::move(path)) {}
     const QString &path() const { return m_path; }

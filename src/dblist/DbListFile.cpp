@@ -129,8 +129,7 @@ std::optional<QString> unwritable(const QString &text)
         if (c == u'"')
             return QString(c);
         const qsizetype width = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        // A character CP932 cannot hold would come out as a reference.
-        if (encoder.encode(QStringView(text).mid(i, width)).startsWith("&#x"))
+        if (!encoder.holds(QStringView(text).mid(i, width)))
             return text.mid(i, width);
         i += width - 1;
     }

@@ -103,12 +103,8 @@ void InputTab::Command3_Click()
         return;
     }
     // Refused here rather than cut or lost in the database.
-    if (kind.size() > Database::KindMax) {
-        dialogs.message(Texts::kindTooLong(kind.size()));
-        return;
-    }
-    if (quest.size() > Database::QuestMax) {
-        dialogs.message(Texts::questTooLong(quest.size()));
+    if (const std::optional<QString> refused = Database::tooLong(kind, quest)) {
+        dialogs.message(*refused);
         return;
     }
     if (!dtuika(kind, quest, anser))

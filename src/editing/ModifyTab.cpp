@@ -65,12 +65,8 @@ void ModifyTab::Command10_Click()
     }
     const QString kind = Text3->text();
     const QString quest = Text4->text();
-    if (kind.size() > Database::KindMax) {
-        m_dialogs.message(Texts::kindTooLong(kind.size()));
-        return;
-    }
-    if (quest.size() > Database::QuestMax) {
-        m_dialogs.message(Texts::questTooLong(quest.size()));
+    if (const std::optional<QString> refused = Database::tooLong(kind, quest)) {
+        m_dialogs.message(*refused);
         return;
     }
     // The box changes some characters on the way in (a no-break space, a

@@ -59,6 +59,14 @@ void appendReference(QByteArray &out, char32_t codePoint)
 
 Cp932::Cp932() : m_table(table().data()) {}
 
+bool Cp932::holds(QStringView text) const
+{
+    for (const QChar c : text)
+        if (m_table[c.unicode()] == 0 && c.unicode() != 0)
+            return false;
+    return true;
+}
+
 void Cp932::append(QByteArray &out, QStringView text)
 {
     const char16_t *p = text.utf16();

@@ -15,6 +15,9 @@ public:
 
     // Appends the encoding of `text` to `out`.
     void append(QByteArray &out, QStringView text);
+    // Whether every character of `text` has CP932 bytes of its own.
+    bool holds(QStringView text) const;
+
     QByteArray encode(QStringView text)
     {
         QByteArray out;

@@ -68,6 +68,21 @@ Outcome failed(QString *error, int code)
     return Outcome::Failed;
 }
 
+// Writes the bytes into a file just made at `name`; a file that could not
+// be written in full is removed again.
+bool fill(int fd, const QByteArray &name, const QByteArray &bytes, QString *error)
+{
+    const bool written = writeAll(fd, bytes.constData(), bytes.size());
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    const int closeErrno = errno;
+    if (written && closed)
+        return true;
+    ::unlink(name.constData());
+    setError(error, !written ? writeErrno : closeErrno);
+    return false;
+}
+
 // Replaces a file that is there: the new bytes go to a temporary file
 // that is renamed over it, so the old page stays whole until then.
 Outcome replace(const QByteArray &name, const QByteArray &bytes, QString *error)
@@ -82,14 +97,8 @@ Outcome replace(const QByteArray &name, const QByteArray &bytes, QString *error)
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return failed(error, errno);
-    const bool written = writeAll(fd, bytes.constData(), bytes.size());
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    const int closeErrno = errno;
-    if (!written || !closed) {
-        ::unlink(temp.constData());
-        return failed(error, !written ? writeErrno : closeErrno);
-    }
+    if (!fill(fd, temp, bytes, error))
+        return Outcome::Failed;
     if (::rename(temp.constData(), name.constData()) != 0) {
         const int code = errno;
         ::unlink(temp.constData());
@@ -114,15 +123,7 @@ Outcome writeOrKeep(const QByteArray &name, const QByteArray &bytes, QString *er
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno == EEXIST ? replace(name, bytes, error) : failed(error, errno);
-    const bool written = writeAll(fd, bytes.constData(), bytes.size());
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    const int closeErrno = errno;
-    if (!written || !closed) {
-        ::unlink(name.constData());
-        return failed(error, !written ? writeErrno : closeErrno);
-    }
-    return Outcome::Written;
+    return fill(fd, name, bytes, error) ? Outcome::Written : Outcome::Failed;
 }
 
 } // namespace
