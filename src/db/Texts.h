@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cerrno>
+#include <cstring>
+
 // The texts that more than one place shows, written once so that the window
 // and any other front end say exactly the same words.
 namespace Texts
@@ -150,6 +153,37 @@ inline QString cannotWriteFolder()
 inline QString cannotCreate()
 {
     return QStringLiteral("ファイルを作成できません");
+}
+inline QString journalLeft()
+{
+    return QStringLiteral("書き込み途中で終わったプログラムの記録が残っています。"
+                          "書き込みできる状態で開き直して下さい");
+}
+// The user's words for the common errno values; the system's text for the
+// rest.
+inline QString ofErrno(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return diskFull();
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("許可されていません（アクセス権がありません）");
+    case EROFS:
+        return QStringLiteral("読み取り専用のファイルシステムです");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("ファイルまたはフォルダーがありません");
+    case ENAMETOOLONG:
+        return QStringLiteral("名前が長すぎます");
+    case EFBIG:
+        return QStringLiteral("ファイルが大きすぎます（書き込める大きさを超えました）");
+    case EIO:
+        return QStringLiteral("入出力エラーです");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
 }
 } // namespace Reason
 

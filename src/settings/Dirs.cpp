@@ -19,35 +19,49 @@ Dirs::Dirs()
 
 Dirs::Dirs(const QString &iniFile) : m_iniFile(iniFile) {}
 
-QString Dirs::access(const QString &key, int mode, const QString &value) const
+QString Dirs::access(const QString &key, int mode, const QString &value, QString *error) const
 {
-    QSettings settings(m_iniFile, QSettings::IniFormat);
     const QString fullKey = group + u'/' + key;
-    if (mode == Get) {
-        // A damaged file reads as if nothing were stored.
-        if (settings.status() != QSettings::NoError)
-            return {};
+    const auto read = [this, &fullKey](bool *ok) {
+        QSettings settings(m_iniFile, QSettings::IniFormat);
+        *ok = settings.status() == QSettings::NoError;
         const QVariant stored = settings.value(fullKey);
         return stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+    };
+    bool ok = false;
+    if (mode == Get) {
+        // A damaged file reads as if nothing were stored.
+        const QString stored = read(&ok);
+        return ok ? stored : QString();
     }
-    settings.setValue(fullKey, value);
-    settings.sync();
+    {
+        QSettings settings(m_iniFile, QSettings::IniFormat);
+        settings.setValue(fullKey, value);
+        settings.sync();
+        ok = settings.status() == QSettings::NoError;
+    }
+    // A full disk can leave the file short while the write reports success:
+    // what was stored is read back.
+    if (ok && read(&ok) != value)
+        ok = false;
+    if (!ok && error)
+        *error = QStringLiteral("設定を保存できませんでした\n") + m_iniFile;
     return {};
 }
 
-QString Dirs::regfirstdir(int mode, const QString &value) const
+QString Dirs::regfirstdir(int mode, const QString &value, QString *error) const
 {
-    return access(QStringLiteral("firstdir"), mode, value);
+    return access(QStringLiteral("firstdir"), mode, value, error);
 }
 
-QString Dirs::regpgmname(int mode, const QString &value) const
+QString Dirs::regpgmname(int mode, const QString &value, QString *error) const
 {
-    return access(QStringLiteral("pgmname2"), mode, value);
+    return access(QStringLiteral("pgmname2"), mode, value, error);
 }
 
-QString Dirs::regsettext(int mode, const QString &value) const
+QString Dirs::regsettext(int mode, const QString &value, QString *error) const
 {
-    return access(QStringLiteral("settext2"), mode, value);
+    return access(QStringLiteral("settext2"), mode, value, error);
 }
 
 QString Dirs::deskpath()

@@ -4,7 +4,9 @@
 
 // The tool's three per-user settings (application "wazuna", group "startup")
 // and the Desktop folder. Mode 1 gets, any other mode puts; a get that fails
-// gives empty text and a put that fails is passed over.
+// gives empty text. A put that fails says why in *error when the caller
+// asks (a change of database must not be lost unnoticed); the others pass
+// it over.
 class Dirs
 {
 public:
@@ -13,9 +15,12 @@ public:
     // A settings file of the caller's choosing (tests).
     explicit Dirs(const QString &iniFile);
 
-    QString regfirstdir(int mode, const QString &value = {}) const; // output folder
-    QString regpgmname(int mode, const QString &value = {}) const;  // current database
-    QString regsettext(int mode, const QString &value = {}) const;  // database list file
+    // output folder
+    QString regfirstdir(int mode, const QString &value = {}, QString *error = nullptr) const;
+    // current database
+    QString regpgmname(int mode, const QString &value = {}, QString *error = nullptr) const;
+    // database list file
+    QString regsettext(int mode, const QString &value = {}, QString *error = nullptr) const;
 
     // The Desktop folder, or empty text when the user has none.
     static QString deskpath();
@@ -26,6 +31,6 @@ public:
     static constexpr int Put = 2;
 
 private:
-    QString access(const QString &key, int mode, const QString &value) const;
+    QString access(const QString &key, int mode, const QString &value, QString *error) const;
     QString m_iniFile;
 };

@@ -12,7 +12,7 @@
 namespace
 {
 
-using Access = QString (Dirs::*)(int, const QString &) const;
+using Access = QString (Dirs::*)(int, const QString &, QString *) const;
 
 // The operation that reads and writes `key`.
 Access accessFor(const QString &key)
@@ -39,7 +39,7 @@ class TestDirs : public QObject
     void verifyAllEmpty(const Dirs &dirs)
     {
         for (const QString &key : keys)
-            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}), QString());
+            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}, nullptr), QString());
     }
 
 private slots:
@@ -80,12 +80,12 @@ private slots:
     {
         QFETCH(QString, key);
         QFETCH(QString, value);
-        QCOMPARE((Dirs(ini()).*accessFor(key))(Dirs::Put, value), QString());
+        QCOMPARE((Dirs(ini()).*accessFor(key))(Dirs::Put, value, nullptr), QString());
 
         // A fresh instance reads it back from the file; the other keys stay empty.
         const Dirs reread(ini());
         for (const QString &k : keys)
-            QCOMPARE((reread.*accessFor(k))(Dirs::Get, {}), k == key ? value : QString());
+            QCOMPARE((reread.*accessFor(k))(Dirs::Get, {}, nullptr), k == key ? value : QString());
         // Stored where a later version looks for it.
         QCOMPARE(QSettings(ini(), QSettings::IniFormat)
                      .value(QStringLiteral("startup/") + key)
@@ -97,8 +97,8 @@ private slots:
     {
         const Dirs dirs(ini());
         for (const QString &key : keys) {
-            (dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/before"));
-            (dirs.*accessFor(key))(Dirs::Put, QString());
+            (dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/before"), nullptr);
+            (dirs.*accessFor(key))(Dirs::Put, QString(), nullptr);
         }
         verifyAllEmpty(dirs);
         // An empty value is stored, not the key removed.
@@ -134,9 +134,9 @@ private slots:
 
         // The tool goes on working: what it stores next reads back.
         for (const QString &key : keys)
-            (dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/new ") + key);
+            (dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/new ") + key, nullptr);
         for (const QString &key : keys)
-            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}), QStringLiteral("/tmp/new ") + key);
+            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}, nullptr), QStringLiteral("/tmp/new ") + key);
     }
 
     void unreadableStoreIsPassedOver()
@@ -146,7 +146,7 @@ private slots:
         QVERIFY(QDir().mkdir(ini()));
         const Dirs dirs(ini());
         for (const QString &key : keys)
-            QCOMPARE((dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/x")), QString());
+            QCOMPARE((dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/x"), nullptr), QString());
         verifyAllEmpty(dirs);
         QVERIFY(QFileInfo(ini()).isDir());
         QVERIFY(QDir(ini()).isEmpty());

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A file written whole or not at all: a temporary file in the same folder,
+// every write, the sync and the close checked, then renamed over the old
+// one. The old file keeps its permissions; a new one gets what the umask
+// gives. For files the user cannot afford to lose (the list of databases,
+// exports); pages skip the sync for speed.
+namespace WholeFile
+{
+
+// False with the reason, in the user's words, in *error; the old file is
+// then untouched and no temporary file is left.
+bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+} // namespace WholeFile
