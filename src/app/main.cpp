@@ -42,8 +42,9 @@ int main(int argc, char *argv[])
     main1 window(dialogs, dirs, desktop);
     dialogs.setParent(&window);
     window.show();
-    // wazuna FILE: that database, as the menu would choose it.
-    if (const QStringList args = QApplication::arguments(); args.size() > 1)
-        window.openDatabase(args.at(1));
+    // The window first, then what start-up has to say over it; wazuna FILE
+    // opens that database, as the menu would choose it.
+    const QStringList args = QApplication::arguments();
+    window.greet(args.size() > 1 ? args.at(1) : QString());
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "main1.h"
 
 #include "HelpMenu.h"
+#include "db/SetAside.h"
 #include "db/Texts.h"
 #include "dblist/DbListTab.h"
 #include "editing/DeleteTab.h"
@@ -27,8 +28,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace
 {
@@ -91,6 +95,13 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
     connect(dbListTab, &DbListTab::databaseChosen, this,
             [this](const QString &path) { setDatabase(offerConversion(path)); });
+    // Nothing may act on a record of a database that is no longer current.
+    connect(this, &main1::databaseChanged, displayTab, &DisplayTab::forgetRecords);
+    connect(this, &main1::databaseChanged, inputTab, &InputTab::forgetRecords);
+    connect(this, &main1::databaseChanged, deleteTab, &DeleteTab::forgetRecords);
+    connect(this, &main1::databaseChanged, modifyTab, &ModifyTab::forgetRecords);
+    connect(this, &main1::databaseChanged, htmlTab, &HtmlTab::forgetRecords);
+    connect(this, &main1::databaseChanged, this, [this] { m_session.shownquest.clear(); });
     connect(setumei, &QAction::triggered, m_help, &HelpMenu::setumei_Click);
     connect(sakusya, &QAction::triggered, m_help, &HelpMenu::sakusya_Click);
     connect(hpsamp, &QAction::triggered, m_help, &HelpMenu::hpsamp_Click);
@@ -98,6 +109,11 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     // The strip runs on past the last tab; a double-click there reaches the
     // tab widget, not its tab bar.
     SSTab1->installEventFilter(this);
+
+    // Enter presses the focused button, as users of the tool have always
+    // pressed it; Qt gives that only to buttons in dialogs.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
 
     // The client area below the menu bar starts at 661 x 423.
     resize(661, 423 + menuBar()->sizeHint().height());
@@ -118,19 +134,11 @@ void main1::startup()
     if (!settext.isEmpty())
         dbListTab->Label28->setText(settext);
 
+    // The stored database is current even when its file is gone; it is
+    // shown only when there is a file.
     m_session.databasePath = m_dirs.regpgmname(Dirs::Get);
-    if (const QString converted = offerConversion(m_session.databasePath);
-        converted != m_session.databasePath) {
-        m_session.databasePath = converted;
-        m_dirs.regpgmname(Dirs::Put, converted);
-    }
-    if (!m_session.databasePath.isEmpty() && QFileInfo(m_session.databasePath).isFile()) {
+    if (QFileInfo(m_session.databasePath).isFile())
         Label1->setText(m_session.databasePath);
-    } else {
-        m_dialogs.message(
-            QStringLiteral("メニューバーの「ファイル」「データベースの設定」を選択し\n"
-                           "データベースを作成して下さい"));
-    }
 
     inputTab->Label22->setText(QStringLiteral("ﾌｫｰﾏｯﾄ:\n"
                                               "　subindexﾌｧｲﾙ名 　半角ｶﾝﾏ　 subindexﾀｲﾄﾙ名\n"
@@ -138,6 +146,22 @@ void main1::startup()
                                               "例：\n"
                                               "　sub100,初級編"));
     SSTab1->setCurrentIndex(0);
+}
+
+void main1::greet(const QString &databaseArgument)
+{
+    if (!databaseArgument.isEmpty()) {
+        openDatabase(databaseArgument);
+        return;
+    }
+    if (const QString converted = offerConversion(m_session.databasePath);
+        converted != m_session.databasePath)
+        setDatabase(converted);
+    if (m_session.databasePath.isEmpty() || !QFileInfo(m_session.databasePath).isFile()) {
+        m_dialogs.message(
+            QStringLiteral("メニューバーの「ファイル」「データベースの設定」を選択し\n"
+                           "データベースを作成して下さい"));
+    }
 }
 
 void main1::shutdown()
@@ -156,7 +180,17 @@ void main1::setDatabase(const QString &path)
 {
     m_session.databasePath = path;
     Label1->setText(path);
-    m_dirs.regpgmname(Dirs::Put, path);
+    emit databaseChanged();
+    storeDatabase(path);
+}
+
+void main1::storeDatabase(const QString &path)
+{
+    QString error;
+    m_dirs.regpgmname(Dirs::Put, path, &error);
+    if (!error.isEmpty())
+        m_dialogs.message(error + QStringLiteral("\n次に起動したときは、このデータベースの設定は"
+                                                 "残っていません"));
 }
 
 QString main1::offerConversion(const QString &path)
@@ -222,26 +256,48 @@ void main1::dbmake_Click()
 
     const QFileInfo info(f);
     if (info.exists() && !info.isDir()) {
-        const bool overwrite =
-            m_dialogs.ask(u'\n' + f + QStringLiteral(" のファイルに上書きしますか？\n") +
-                              QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
-                          QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning);
+        // Enter alone must not empty a database: いいえ is the default.
+        const bool overwrite = m_dialogs.ask(
+            u'\n' + f + QStringLiteral(" のファイルに上書きしますか？\n") +
+                QStringLiteral("（「いいえ」を指定するとファイル設定のみを行う）"),
+            QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning, Dialogs::Default::No);
         if (!overwrite) {
             setDatabase(offerConversion(f));
             return;
         }
     }
 
-    // The old file is replaced only once the new one stands complete, and a
-    // database that could not be made is reported, not made current.
-    QString error;
-    if (!Database(f).create(true, &error)) {
+    // A database that could not be made is reported, not made current.
+    const auto cannotCreate = [this, &f](const QString &error) {
         m_dialogs.message(QStringLiteral("データベースを作成できませんでした\n") + f + u'\n' +
                           error);
+    };
+    QString error;
+    // Only a regular file is set aside; anything else in the way is
+    // reported by the engine.
+    if (!info.isFile()) {
+        if (!Database(f).create(false, &error))
+            return cannotCreate(error);
+        setDatabase(f);
+        htmlTab->File1->refresh();
         return;
+    }
+    // The old file is not deleted: it goes to the trash, or stays beside
+    // the new one as NAME.bak, so an overwrite can be undone. It is put
+    // back when the new file cannot be made.
+    const std::optional<QString> aside = SetAside::file(f, &error);
+    if (!aside) {
+        m_dialogs.message(QStringLiteral("元のファイルを移動できないため、上書きしませんでした\n") +
+                          f + u'\n' + error);
+        return;
+    }
+    if (!Database(f).create(false, &error)) {
+        ::rename(QFile::encodeName(*aside).constData(), QFile::encodeName(f).constData());
+        return cannotCreate(error);
     }
     setDatabase(f);
     htmlTab->File1->refresh();
+    m_dialogs.message(QStringLiteral("元のファイルは次の場所に移しました\n") + *aside);
 }
 
 void main1::dbdel_Click()
@@ -256,7 +312,7 @@ void main1::dbdel_Click()
         }
         return;
     }
-    m_dirs.regpgmname(Dirs::Put, QString());
+    storeDatabase(QString());
     m_dialogs.message(QStringLiteral("データベースファイルがありません"));
 }
 

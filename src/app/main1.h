@@ -35,6 +35,11 @@ public:
     // データベースの指定 answered いいえ uses an existing file.
     void openDatabase(const QString &path);
 
+    // What start-up has to ask or tell the user, once the window is on the
+    // screen: the conversion of a Jet file of old, or that no database is
+    // set. A database named on the command line is opened instead.
+    void greet(const QString &databaseArgument = {});
+
     QLabel *Label2; // データベース
     QLabel *Label1; // the current database path
     QTabWidget *SSTab1;
@@ -55,6 +60,11 @@ public:
     QAction *hpsamp;
     QAction *aabout;
 
+signals:
+    // Another database became current, or the current file was replaced:
+    // every tab forgets what it showed of the old one.
+    void databaseChanged();
+
 public slots:
     void dbmake_Click();
     void dbdel_Click();
@@ -70,6 +80,9 @@ private:
     void shutdown();
     // Makes the database current, shows it and stores it.
     void setDatabase(const QString &path);
+    // Stores the current database; tells the user when that failed, since
+    // the next start would then open another one.
+    void storeDatabase(const QString &path);
     // For a Jet 4.0 file of old, offers to convert it; gives the database
     // to use: the new one when converted, else the one given.
     QString offerConversion(const QString &path);

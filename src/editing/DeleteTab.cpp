@@ -77,6 +77,13 @@ void DeleteTab::Command7_Click()
     m_dialogs.message(QStringLiteral("削除しました"));
 }
 
+void DeleteTab::forgetRecords()
+{
+    List2->clear();
+    Label7->clear();
+    Command8_Click();
+}
+
 void DeleteTab::Command8_Click()
 {
     Text6->clear();

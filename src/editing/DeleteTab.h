@@ -41,6 +41,7 @@ public slots:
     void Command6_Click(); // ③ show the selected record
     void Command7_Click(); // ④ delete it
     void Command8_Click(); // do not delete: empty the boxes
+    void forgetRecords();  // another database became current
 
 private:
     RecordLists &m_lists;

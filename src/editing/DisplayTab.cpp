@@ -76,6 +76,14 @@ void DisplayTab::Command18_Click()
     m_lists.hyoujisel2(List9, Label24, List8->currentText(), List10);
 }
 
+void DisplayTab::forgetRecords()
+{
+    List8->clear();
+    List9->clear();
+    List10->clear();
+    Label24->clear();
+}
+
 void DisplayTab::List9_DblClick()
 {
     // Only the record's number is kept for each line; its whole line is

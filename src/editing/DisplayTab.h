@@ -30,6 +30,7 @@ public slots:
     void Command17_Click(); // list the categories
     void Command18_Click(); // list the records
     void List9_DblClick();  // show a line whole
+    void forgetRecords();   // another database became current
 
 private:
     RecordLists &m_lists;

@@ -143,6 +143,16 @@ void InputTab::Command12_Click()
     m_lists.dbdispk(Combo1);
 }
 
+void InputTab::forgetRecords()
+{
+    // The listed categories go; what the user typed stays.
+    const QString typed = Combo1->currentText();
+    Combo1->clear();
+    Combo1->setEditText(typed);
+    List1->clear();
+    Label6->clear();
+}
+
 void InputTab::rtext1_Change()
 {
     const int size = AnswerText::byteCount(AnswerText::fromWidget(rtext1->toPlainText()));

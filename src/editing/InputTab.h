@@ -43,6 +43,7 @@ public slots:
     void Command4_Click();  // list the questions
     void Command12_Click(); // load the categories
     void rtext1_Change();   // size counter
+    void forgetRecords();   // another database became current
 
 private:
     bool dtuika(const QString &kind, const QString &quest, const QString &anser);

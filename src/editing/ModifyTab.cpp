@@ -93,6 +93,13 @@ void ModifyTab::Command10_Click()
     m_dialogs.message(QStringLiteral("データを変更しました"));
 }
 
+void ModifyTab::forgetRecords()
+{
+    List3->clear();
+    Label13->clear();
+    Command11_Click();
+}
+
 void ModifyTab::Command11_Click()
 {
     Text3->clear();

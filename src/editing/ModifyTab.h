@@ -41,6 +41,7 @@ public slots:
     void Command9_Click();  // ③ show the selected record
     void Command10_Click(); // ④ write the boxes into it
     void Command11_Click(); // do not change: empty the boxes
+    void forgetRecords();   // another database became current
 
 private:
     RecordLists &m_lists;

@@ -218,6 +218,14 @@ void HtmlTab::Command16_Click()
     File1->refresh();
 }
 
+void HtmlTab::forgetRecords()
+{
+    Combo2->clear();
+    List4->clear();
+    List5->clear();
+    Label9->clear();
+}
+
 void HtmlTab::Command13_Click()
 {
     m_lists.hyouji(List4, Label9, List5);

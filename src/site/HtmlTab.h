@@ -61,6 +61,7 @@ public slots:
     void Command16_Click(); // delete the folder's files
     void Dir1_MouseUp();    // paste a folder path (right button)
     void File1_DblClick();  // open a page
+    void forgetRecords();   // another database became current: list again
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

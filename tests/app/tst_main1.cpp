@@ -3,6 +3,7 @@
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "db/SetAside.h"
 #include "dblist/DbListTab.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
@@ -16,13 +17,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
@@ -134,6 +138,9 @@ private slots:
         const QStringList before = snapshot(m_tmp->path());
 
         main1 w(*m_dialogs, *m_dirs, m_desktop);
+        // The window comes first; the message follows over it.
+        QVERIFY(m_dialogs->shown().isEmpty());
+        w.greet();
 
         QCOMPARE(m_dialogs->messages(), QStringList(startupMessage));
         QCOMPARE(m_dialogs->shown().size(), 1);
@@ -185,6 +192,7 @@ private slots:
         m_dirs->regpgmname(Dirs::Put, file);
 
         main1 w(*m_dialogs, *m_dirs, m_desktop);
+        w.greet();
 
         // A missing file is still the current database, only not shown.
         const bool isFile = make == 1 || make == 2;
@@ -337,6 +345,8 @@ private slots:
         QTest::newRow("text file, はい") << false << true;
     }
 
+    // Enter alone keeps the file; はい keeps the old file where the user
+    // can get it back, and says where.
     void dbmakeExistingFile()
     {
         QFETCH(bool, database);
@@ -350,6 +360,19 @@ private slots:
         } else {
             QVERIFY(writeFile(file, "keep me\r\n"));
         }
+        // The trash of a home of the test's own (test mode puts the data
+        // folder under .qttest).
+        const QString home = path(u"home"_s);
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home));
+        const auto restore = qScopeGuard([&] { qputenv("HOME", savedHome); });
+        const QString dataHome =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        QVERIFY2(dataHome.startsWith(home), qPrintable(dataHome));
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        const QByteArray oldBytes = old.readAll();
+        old.close();
         storeExistingDatabase();
         main1 w(*m_dialogs, *m_dirs, m_desktop);
         const QStringList before = snapshot(folder);
@@ -358,7 +381,6 @@ private slots:
         m_dialogs->answer(yes);
         trigger(w, "dbmake");
 
-        QCOMPARE(m_dialogs->shown().size(), 2);
         const ScriptedDialogs::Shown question = m_dialogs->shown().at(1);
         QCOMPARE(question.kind, ScriptedDialogs::Shown::Question);
         QCOMPARE(
@@ -367,19 +389,63 @@ private slots:
                 u" のファイルに上書きしますか？\n（「いいえ」を指定するとファイル設定のみを行う）"_s);
         QCOMPARE(question.title, u"ファイル上書き確認"_s);
         QCOMPARE(question.icon, Dialogs::Icon::Warning);
+        QCOMPARE(question.button, Dialogs::Default::No);
 
         verifyDatabase(w, file, file, file, *m_dirs);
         if (QTest::currentTestFailed())
             return;
-        if (yes) {
-            QString error;
-            QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
-            QCOMPARE(error, QString());
-            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                     QStringList(QFileInfo(file).fileName()));
-        } else {
+        if (!yes) {
+            QCOMPARE(m_dialogs->shown().size(), 2);
             QCOMPARE(snapshot(folder), before);
+            return;
         }
+        QString error;
+        QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
+        QCOMPARE(error, QString());
+        const QString kept = dataHome + u"/Trash/files/old data's.mdb"_s;
+        QFile moved(kept);
+        QVERIFY2(moved.open(QIODevice::ReadOnly), qPrintable(kept));
+        QCOMPARE(moved.readAll(), oldBytes);
+        QCOMPARE(m_dialogs->messages(),
+                 QStringList(u"元のファイルは次の場所に移しました\n"_s + kept));
+        // Nothing strayed into the current folder.
+        QCOMPARE(QDir(cwd()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Where there is no trash, the old file stays beside the new one, never
+    // over an earlier one, and its journal goes with it.
+    void setAsideBeside_data()
+    {
+        QTest::addColumn<QStringList>("there");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("first") << QStringList() << u"a.mdb.bak"_s;
+        QTest::newRow("one taken") << QStringList{u"a.mdb.bak"_s} << u"a.mdb.bak-2"_s;
+        QTest::newRow("two taken, a journal")
+            << QStringList{u"a.mdb.bak"_s, u"a.mdb.bak-2"_s, u"a.mdb-journal"_s}
+            << u"a.mdb.bak-3"_s;
+    }
+
+    void setAsideBeside()
+    {
+        QFETCH(QStringList, there);
+        QFETCH(QString, expected);
+        const QString file = path(u"a.mdb"_s);
+        QVERIFY(writeFile(file, "the old database"));
+        for (const QString &name : there)
+            QVERIFY(writeFile(path(name), name.toUtf8()));
+        QString error;
+        QCOMPARE(SetAside::file(file, &error, false), std::optional<QString>(path(expected)));
+        QVERIFY(!QFile::exists(file) && !QFile::exists(file + u"-journal"_s));
+        for (const QString &name : there) {
+            QFile kept(path(name.endsWith(u"-journal"_s) ? expected + u"-journal"_s : name));
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), name.toUtf8());
+        }
+        QFile moved(path(expected));
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), QByteArray("the old database"));
+        QCOMPARE(SetAside::file(file, &error, false), std::nullopt);
+        QCOMPARE(error, u"ファイルがありません"_s);
     }
 
     void dbmakeCannotCreate_data()
@@ -478,6 +544,112 @@ private slots:
         verifyDatabase(w, deletedAfterStart ? file : QString(), file, QString(), *m_dirs);
     }
 
+    // After a change of database no tab shows or acts on a record of the
+    // old one: the lists, counts and shown records are emptied, and ④ and
+    // ＨＰ作成 ask for a new listing first.
+    void switchForgetsRecords_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how :
+             {"list", "dbmake, いいえ", "dbmake, new file", "command line", "dbdel"})
+            QTest::newRow(how) << QString::fromUtf8(how);
+    }
+
+    void switchForgetsRecords()
+    {
+        QFETCH(QString, how);
+        const QString a = storeExistingDatabase();
+        QVERIFY(RawSqlite(a).exec("UPDATE tbl1 SET kind = 'sub0,k'"));
+        QVERIFY(Database(a).add({0, u"sub1,A"_s, u"Aの質問"_s, u"Aの答え"_s}));
+        const QString b = path(u"b.mdb"_s);
+        QVERIFY(Database(b).create(false));
+        QVERIFY(Database(b).add({0, u"sub2,B"_s, u"Bの質問"_s, u"Bの答え"_s}));
+        const auto contents = [](const QString &file) {
+            return RawSqlite(file, SQLITE_OPEN_READONLY)
+                .column("SELECT No || kind || quest || anser FROM tbl1 ORDER BY No");
+        };
+        const QStringList aBefore = contents(a);
+        const QStringList bBefore = contents(b);
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+
+        // Every tab lists and shows what it can of A.
+        for (const char *button : {"Command17", "Command18", "Command12", "Command4", "Command5",
+                                   "Command2", "Command13"})
+            control<QPushButton>(w, button)->click();
+        control<ListBox>(w, "List2")->setCurrentRow(0);
+        control<ListBox>(w, "List3")->setCurrentRow(0);
+        control<QPushButton>(w, "Command6")->click();
+        control<QPushButton>(w, "Command9")->click();
+        QCOMPARE(control<QLineEdit>(w, "Text4")->text(), u"q"_s);
+        QCOMPARE(control<ListBox>(w, "List9")->count(), 2);
+        QCOMPARE(m_dialogs->messages(), QStringList());
+
+        if (how == u"list"_s) {
+            QVERIFY(writeFile(path(u"list.txt"_s), "\"B/" + QFile::encodeName(b) + "\"\r\n"));
+            w.dbListTab->Label28->setText(path(u"list.txt"_s));
+            w.dbListTab->Command20->click();
+            w.dbListTab->List11->setCurrentRow(0);
+            w.dbListTab->Command24->click();
+        } else if (how.startsWith(u"dbmake"_s)) {
+            const bool existing = how.endsWith(u"いいえ"_s);
+            m_dialogs->chooseFile(existing ? b : path(u"new.mdb"_s));
+            if (existing)
+                m_dialogs->answer(false);
+            trigger(w, "dbmake");
+        } else if (how == u"command line"_s) {
+            w.openDatabase(b);
+        } else {
+            m_dialogs->answer(true);
+            trigger(w, "dbdel");
+        }
+        m_dialogs->clear();
+
+        for (const char *list :
+             {"List8", "List9", "List10", "List1", "List2", "List3", "List4", "List5"})
+            QVERIFY2(control<ListBox>(w, list)->count() == 0, list);
+        for (const char *label : {"Label24", "Label6", "Label7", "Label13", "Label9"})
+            QVERIFY2(labelText(w, label).isEmpty(), label);
+        for (const char *box : {"Text6", "Text7", "Text3", "Text4"})
+            QVERIFY2(control<QLineEdit>(w, box)->text().isEmpty(), box);
+        for (const char *box : {"Text2", "Text5"})
+            QVERIFY2(control<QPlainTextEdit>(w, box)->toPlainText().isEmpty(), box);
+        for (const char *combo : {"Combo1", "Combo2"})
+            QVERIFY2(control<QComboBox>(w, combo)->count() == 0, combo);
+        QCOMPARE(w.session().shownquest, QString());
+
+        // Typed as a user would, and ④ pressed with Enter.
+        QTest::keyClicks(control<QLineEdit>(w, "Text3"), u"sub1,A"_s);
+        QTest::keyClicks(control<QLineEdit>(w, "Text4"), u"q"_s);
+        QTest::keyClicks(control<QPlainTextEdit>(w, "Text5"), u"overwritten"_s);
+        QTest::keyClick(control<QPushButton>(w, "Command10"), Qt::Key_Return);
+        QTest::keyClick(control<QPushButton>(w, "Command7"), Qt::Key_Return);
+        QTest::keyClick(control<QPushButton>(w, "Command14"), Qt::Key_Return);
+        const QString modify = how == u"dbdel"_s
+                                   ? u"環境設定にてアクセスデータベースを作成してください"_s
+                                   : u"変更したいデータを表示させて下さい"_s;
+        QCOMPARE(m_dialogs->messages(),
+                 (QStringList{modify, u"削除したいデータを表示させて下さい"_s,
+                              u"データ表示させて下さい"_s}));
+        QCOMPARE(contents(a), aBefore);
+        QCOMPARE(contents(b), bBefore);
+    }
+
+    // Enter and Return press every button of the window that has the focus.
+    void enterPressesButtons()
+    {
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        const QList<QPushButton *> buttons = w.findChildren<QPushButton *>();
+        QVERIFY(buttons.size() >= 20);
+        for (QPushButton *button : buttons) {
+            // Only the press is looked at, not what the button does.
+            QObject::disconnect(button, &QPushButton::clicked, nullptr, nullptr);
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            QTest::keyClick(button, Qt::Key_Return);
+            QTest::keyClick(button, Qt::Key_Enter);
+            QVERIFY2(clicked.count() == 2, qPrintable(button->objectName()));
+        }
+    }
+
     void tabStripDoubleClick_data()
     {
         QTest::addColumn<int>("tab"); // -1: the empty strip right of the last tab
@@ -570,6 +742,7 @@ private slots:
             m_dialogs->answer(yes);
         }
         auto w = std::make_unique<main1>(*m_dialogs, *m_dirs, m_desktop);
+        w->greet();
         if (how == u"dbmake"_s) {
             m_dialogs->chooseFile(jet);
             m_dialogs->answer(false); // not overwritten: only chosen
@@ -631,8 +804,12 @@ private slots:
         QTest::newRow("no database")
             << QString() << 0 << 0 << 0 << u"環境設定にてアクセスデータベースを作成してください"_s;
         QTest::newRow("missing file") << u"gone.mdb"_s << 0 << 0 << 0 << noData;
-        QTest::newRow("text file") << u"notes.mdb"_s << 1 << 0 << 0 << noData;
-        QTest::newRow("folder") << u"folder.mdb"_s << 2 << 0 << 0 << noData;
+        // A file that cannot be read is not said to hold no data.
+        const QString cannotRead = u"データを読み込めませんでした\n"_s;
+        QTest::newRow("text file") << u"notes.mdb"_s << 1 << 0 << 0
+                                   << cannotRead + u"%1\nこのツールのデータベースではありません"_s;
+        QTest::newRow("folder") << u"folder.mdb"_s << 2 << 0 << 0
+                                << cannotRead + u"%1\nファイルではなくフォルダーです"_s;
         QTest::newRow("empty database") << u"empty.mdb"_s << 3 << 0 << 0 << QString();
         QTest::newRow("three records") << u"データ 's.mdb"_s << 3 << 3 << 3 << QString();
         QTest::newRow("beyond 16 bits") << u"large.mdb"_s << 3 << 40000 << 40000 << QString();
@@ -659,6 +836,8 @@ private slots:
 
         RecordLists lists(session, *m_dialogs);
         QCOMPARE(lists.kensu(), expected);
+        if (message.contains(u"%1"_s))
+            message = message.arg(session.databasePath);
         QCOMPARE(m_dialogs->messages(), message.isEmpty() ? QStringList() : QStringList(message));
         QCOMPARE(m_dialogs->shown().size(), message.isEmpty() ? 0 : 1);
     }
