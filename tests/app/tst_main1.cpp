@@ -634,6 +634,23 @@ private slots:
         QCOMPARE(contents(b), bBefore);
     }
 
+    // A change of database that the settings could not keep is told: the
+    // next start would open another database.
+    void databaseNotStored()
+    {
+        const QString current = storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        QVERIFY(QFile::remove(m_dirs->fileName()) && QDir().mkdir(m_dirs->fileName()));
+        const QString file = path(u"new.mdb"_s);
+        m_dialogs->chooseFile(file);
+        trigger(w, "dbmake");
+        QCOMPARE(m_dialogs->messages(),
+                 QStringList(u"設定を保存できませんでした\n"_s + m_dirs->fileName() +
+                             u"\n次に起動したときは、このデータベースの設定は残っていません"_s));
+        QCOMPARE(w.session().databasePath, file);
+        QVERIFY(current != file);
+    }
+
     // Enter and Return press every button of the window that has the focus.
     void enterPressesButtons()
     {

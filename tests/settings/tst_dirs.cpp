@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -136,20 +141,49 @@ private slots:
         for (const QString &key : keys)
             (dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/new ") + key, nullptr);
         for (const QString &key : keys)
-            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}, nullptr), QStringLiteral("/tmp/new ") + key);
+            QCOMPARE((dirs.*accessFor(key))(Dirs::Get, {}, nullptr),
+                     QStringLiteral("/tmp/new ") + key);
     }
 
     void unreadableStoreIsPassedOver()
     {
         // The settings file's name is taken by a folder: gets give empty text,
-        // puts do nothing, and the folder is left alone.
+        // puts store nothing and say so, and the folder is left alone.
         QVERIFY(QDir().mkdir(ini()));
         const Dirs dirs(ini());
-        for (const QString &key : keys)
-            QCOMPARE((dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/x"), nullptr), QString());
+        for (const QString &key : keys) {
+            QString error;
+            QCOMPARE((dirs.*accessFor(key))(Dirs::Put, QStringLiteral("/tmp/x"), &error),
+                     QString());
+            QCOMPARE(error, QStringLiteral("設定を保存できませんでした\n") + ini());
+        }
         verifyAllEmpty(dirs);
         QVERIFY(QFileInfo(ini()).isDir());
         QVERIFY(QDir(ini()).isEmpty());
+    }
+
+    // A full disk: the write fails part way (EFBIG under a file-size limit,
+    // in a child process so the limit stays there). The failure is told,
+    // and the file keeps the value stored before.
+    void fullDiskPutIsReported()
+    {
+        const Dirs dirs(ini());
+        const QString before(300, u'前');
+        dirs.regpgmname(Dirs::Put, before);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit{1024, 1024};
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            QString error;
+            Dirs(ini()).regpgmname(Dirs::Put, QString(600, u'後'), &error);
+            _exit(error == QStringLiteral("設定を保存できませんでした\n") + ini() ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(dirs.regpgmname(Dirs::Get), before);
     }
 
     void deskpathOnlyWhenTheFolderExists()
