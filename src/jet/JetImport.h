@@ -27,8 +27,16 @@ QString targetFor(const QString &jetPath);
 // The helper next to the program, or the one WAZUNA_JET_DUMP names.
 QString helperPath();
 
+// The longest value taken from the helper: a memo of 65,535 characters of
+// three UTF-8 bytes each. wazuna-jet-dump keeps the same limit.
+inline constexpr qsizetype ValueBytesMax = 65535 * 3;
+// What the helper may write, standard output and standard error together,
+// before it is stopped.
+inline constexpr qsizetype OutputBytesMax = qsizetype(1) << 30;
+
 // Every record of tbl1, in stored order; nothing, with the reason, when the
-// file cannot be read within `timeoutMs`.
+// file cannot be read whole within `timeoutMs`: a row or an answer the
+// helper could not read, or fewer rows than the table's definition records.
 // `tick` is called about ten times a second while the helper reads.
 std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error = nullptr,
                                     int timeoutMs = 120000, const std::function<void()> &tick = {});
@@ -36,6 +44,8 @@ std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error = nul
 // Reads the file and writes a new database of ours at `target` with every
 // record, numbers kept. The number of records, or nothing with the reason;
 // the Jet file is never changed and no part-written database is left.
+// Jet's tbl1 has no key, so two records may share a number; such a file is
+// refused, as is one with a category or question longer than ours hold.
 std::optional<qsizetype> convert(const QString &jetPath, const QString &target,
                                  QString *error = nullptr, int timeoutMs = 120000,
                                  const std::function<void()> &tick = {});
