@@ -17,11 +17,16 @@ namespace WholeFile
 namespace
 {
 
-bool fail(QString *error, int code)
+bool fail(QString *error, const QString &reason)
 {
     if (error)
-        *error = Texts::Reason::ofErrno(code);
+        *error = reason;
     return false;
+}
+
+bool fail(QString *error, int code)
+{
+    return fail(error, Texts::Reason::ofErrno(code));
 }
 
 bool writeAll(int fd, const QByteArray &bytes)
@@ -49,25 +54,40 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
-    const QFileInfo info(path);
+    // A link is followed: the file it names is replaced, the link kept.
+    QFileInfo info(path);
+    for (int depth = 0; info.isSymLink(); ++depth) {
+        if (depth == 40)
+            return fail(error, ELOOP);
+        info.setFile(info.symLinkTarget());
+    }
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
-                                        info.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(error, errno);
 
     // The old file's permissions, or those a new file of the user gets.
+    // A rename would replace what no write could change: a folder, a device
+    // or pipe, a file its owner made read-only.
     struct stat old {
     };
     mode_t mode;
     if (::stat(target.constData(), &old) == 0) {
+        if (S_ISDIR(old.st_mode))
+            return fail(error, Texts::Reason::isFolder());
+        if (!S_ISREG(old.st_mode))
+            return fail(error, Texts::Reason::notAFile());
+        if (::access(target.constData(), W_OK) != 0)
+            return errno == EACCES ? fail(error, Texts::Reason::readOnly()) : fail(error, errno);
         mode = old.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+
+    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
+                                        info.fileName() + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(error, errno);
 
     int code = 0;
     if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)

@@ -6,8 +6,10 @@
 // A file written whole or not at all: a temporary file in the same folder,
 // every write, the sync and the close checked, then renamed over the old
 // one. The old file keeps its permissions; a new one gets what the umask
-// gives. For files the user cannot afford to lose (the list of databases,
-// exports); pages skip the sync for speed.
+// gives. A link is followed and kept; a folder, a device or pipe and a file
+// the user may not write are refused, not replaced. For files the user
+// cannot afford to lose (the list of databases, exports); pages skip the
+// sync for speed.
 namespace WholeFile
 {
 

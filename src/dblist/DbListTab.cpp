@@ -59,7 +59,12 @@ DbListTab::DbListTab(Dialogs &dialogs, const Dirs &dirs, QWidget *parent)
 namespace
 {
 const QString chooseListFile = QStringLiteral("複数ＤＢ指定時の環境設定ﾌｧｲﾙを指定して下さい");
-}
+const QString notReadWhole = QStringLiteral("一覧ファイルの一部を読めませんでした");
+// Writing back a list that was read only in part would drop the entries
+// that could not be read.
+const QString notRewritten = QStringLiteral("一覧ファイルの一部を読めないため、書き直しませんでした"
+                                            "（書き直すと読めない登録が失われます）");
+} // namespace
 
 void DbListTab::Command19_Click()
 {
@@ -73,8 +78,12 @@ void DbListTab::Command19_Click()
         !m_dialogs.ask(u'\n' + *chosen + QStringLiteral(" のファイルに上書きしますか？"),
                        QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning))
         return;
-    m_dirs.regsettext(Dirs::Put, *chosen);
+    QString error;
+    m_dirs.regsettext(Dirs::Put, *chosen, &error);
     Label28->setText(*chosen);
+    if (!error.isEmpty())
+        m_dialogs.message(error + QStringLiteral("\n次に起動したときは、この一覧ファイルの設定は"
+                                                 "残っていません"));
 }
 
 void DbListTab::Command20_Click()
@@ -82,20 +91,29 @@ void DbListTab::Command20_Click()
     listyomi();
 }
 
-// Reads the list file of Label28 into List11; false after telling the user.
-bool DbListTab::listyomi()
+// Reads the list file of Label28 into List11.
+void DbListTab::listyomi()
 {
     showList({}, {});
     const QString file = Label28->text();
     if (file.isEmpty() || !QFileInfo(file).isFile()) {
         m_dialogs.message(chooseListFile);
-        return false;
+        return;
     }
+    load(file, notReadWhole);
+}
+
+// Shows the entries of the list file in List11. When it could not be read
+// whole, List11 shows what was read, is not taken for the file's entries,
+// and the user is told `failure` and why; false then.
+bool DbListTab::load(const QString &file, const QString &failure)
+{
     const DbListFile::Contents contents = DbListFile::read(file);
-    showList(contents.entries, contents.read ? file : QString());
-    if (!contents.read || contents.damaged)
-        m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
-    return contents.read;
+    showList(contents.entries, contents.whole() ? file : QString());
+    if (contents.whole())
+        return true;
+    m_dialogs.message(failure + u'\n' + file + u'\n' + contents.problem);
+    return false;
 }
 
 void DbListTab::showList(const QStringList &entries, const QString &file)
@@ -104,10 +122,10 @@ void DbListTab::showList(const QStringList &entries, const QString &file)
     m_listed = file;
 }
 
-bool DbListTab::save(const QString &file)
+bool DbListTab::save(const QString &file, const QStringList &entries)
 {
     QString error;
-    if (DbListFile::write(file, List11->items(), &error))
+    if (DbListFile::write(file, entries, &error))
         return true;
     m_dialogs.message(QStringLiteral("一覧ファイルを書き込めませんでした\n") + file + u'\n' +
                       error);
@@ -145,29 +163,23 @@ void DbListTab::Command21_Click()
     // What the file could not give back intact is refused here, not stored.
     for (const QString &text : {title, database}) {
         if (const std::optional<QString> bad = DbListFile::unwritable(text)) {
-            m_dialogs.message(
-                QStringLiteral("一覧ファイルに書けない文字が含まれています（%1）\n").arg(*bad) +
-                text);
+            m_dialogs.message(DbListFile::cannotHold(*bad) + u'\n' + text);
             return;
         }
     }
     QStringList entries;
     if (QFileInfo::exists(file)) {
-        const DbListFile::Contents contents = DbListFile::read(file);
-        if (!contents.read || contents.damaged) {
-            // Writing back what could not be read would lose entries.
-            showList(contents.entries, contents.read ? file : QString());
-            m_dialogs.message(QStringLiteral("一覧ファイルの一部を読めませんでした\n") + file);
+        if (!load(file, notRewritten))
             return;
-        }
-        entries = contents.entries;
+        entries = List11->items();
+    } else {
+        showList({}, {});
     }
-    showList(entries, file);
-    List11->setItems(entries + QStringList{title + u'/' + database});
-    if (!save(file)) {
-        showList(entries, QFileInfo::exists(file) ? file : QString());
+    const QStringList added = entries + QStringList{title + u'/' + database};
+    // On failure the file is as it was, and so is List11.
+    if (!save(file, added))
         return;
-    }
+    showList(added, file);
     m_dialogs.message(QStringLiteral("書込み完了"));
     Label30->clear();
     Text11->clear();
@@ -183,25 +195,25 @@ void DbListTab::Command23_Click()
                                          : QStringLiteral("一覧ファイルがありません\n") + file);
         return;
     }
-    // The file is rewritten from List11: it must hold that file's entries,
-    // or entries would be lost.
+    // The file is rewritten from List11: it must hold all of that file's
+    // entries, or entries would be lost.
     if (m_listed != file) {
         const QString selected = List11->currentRow() < 0 ? QString() : List11->currentText();
-        if (!listyomi())
+        if (!load(file, notRewritten))
             return;
         List11->setCurrentRow(selected.isNull() ? -1 : int(List11->items().indexOf(selected)));
     }
+    QStringList entries = List11->items();
     if (yes) {
         const int row = List11->currentRow();
-        if (row < 0) {
+        if (row < 0)
             m_dialogs.message(QStringLiteral("リストの中から削除する行を選んでください"));
-        } else {
-            QStringList entries = List11->items();
+        else
             entries.removeAt(row);
-            List11->setItems(entries);
-        }
     }
-    save(file);
+    // List11 follows the file only once the file has changed.
+    if (save(file, entries) && entries.size() != List11->count())
+        List11->setItems(entries);
 }
 
 void DbListTab::Command24_Click()

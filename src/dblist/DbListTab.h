@@ -41,12 +41,14 @@ public slots:
     void Command24_Click(); // sentakudb: switch to the selected database
 
 private:
-    bool listyomi();
+    void listyomi();
+    bool load(const QString &file, const QString &failure);
     void showList(const QStringList &entries, const QString &file);
-    bool save(const QString &file);
+    bool save(const QString &file, const QStringList &entries);
 
     Dialogs &m_dialogs;
     const Dirs &m_dirs;
-    // The list file whose entries List11 holds; empty when it holds none.
+    // The list file whose entries List11 holds, all of them as read or
+    // written; empty when it holds none, or only part of a file.
     QString m_listed;
 };

@@ -644,9 +644,12 @@ private slots:
         const QString file = path(u"new.mdb"_s);
         m_dialogs->chooseFile(file);
         trigger(w, "dbmake");
+        m_dialogs->chooseFile(path(u"list.txt"_s));
+        w.dbListTab->Command19->click();
+        const QString notStored = u"設定を保存できませんでした\n"_s + m_dirs->fileName() +
+                                  u"\n次に起動したときは、この%1の設定は残っていません"_s;
         QCOMPARE(m_dialogs->messages(),
-                 QStringList(u"設定を保存できませんでした\n"_s + m_dirs->fileName() +
-                             u"\n次に起動したときは、このデータベースの設定は残っていません"_s));
+                 (QStringList{notStored.arg(u"データベース"_s), notStored.arg(u"一覧ファイル"_s)}));
         QCOMPARE(w.session().databasePath, file);
         QVERIFY(current != file);
     }

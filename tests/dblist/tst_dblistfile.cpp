@@ -1,4 +1,5 @@
 // The list file of several databases, without a window.
+#include "db/Texts.h"
 #include "dblist/DbListFile.h"
 #include "support/FileSnapshot.h"
 
@@ -6,7 +7,53 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
+
+namespace
+{
+
+// DbListFile::write in a child process, so that a limit on file sizes or a
+// lesser user stays there: with SIGXFSZ ignored, a write past the limit
+// fails with EFBIG, as on a full disk. The reason comes back as UTF-16.
+// Anything but a cleanly reported failure counts as success, so that a
+// broken harness cannot pass for a refused write.
+std::pair<bool, QString> writeInChild(const QString &path, const QStringList &entries, rlim_t limit,
+                                      bool asNobody)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {true, u"no pipe"_s};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit size{limit, limit};
+        ::signal(SIGXFSZ, SIG_IGN);
+        QString error;
+        const bool ok =
+            (limit == 0 || ::setrlimit(RLIMIT_FSIZE, &size) == 0) &&
+            (!asNobody || ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
+            DbListFile::write(path, entries, &error);
+        const ssize_t sent = ::write(fds[1], error.utf16(), size_t(error.size()) * 2);
+        ::_exit(ok || sent < 0 ? 0 : 1);
+    }
+    ::close(fds[1]);
+    QByteArray got;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        got.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {!WIFEXITED(status) || WEXITSTATUS(status) != 1,
+            QString(reinterpret_cast<const QChar *>(got.constData()), got.size() / 2)};
+}
+
+} // namespace
 
 class TestDbListFile : public QObject
 {
@@ -24,23 +71,30 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QString>("problem");
         // 初級 = 8F 89 8B 89, 基礎 = 8A EE 91 62, ｶﾅ = B6 C5
         QTest::newRow("as written")
             << QByteArray("\"\x8f\x89\x8b\x89/C:\\data\\hpdata1.mdb\"\r\n"
                           "\"\xb6\xc5,\x8a\xee\x91\x62/D:\\q\\a.mdb\"\r\n")
-            << QStringList{u"初級/C:\\data\\hpdata1.mdb"_s, u"ｶﾅ,基礎/D:\\q\\a.mdb"_s} << false;
+            << QStringList{u"初級/C:\\data\\hpdata1.mdb"_s, u"ｶﾅ,基礎/D:\\q\\a.mdb"_s} << false
+            << QString();
         QTest::newRow("unquoted fields split at commas")
             << QByteArray("a/x.mdb,b/y.mdb\n  c/z.mdb  \n\n")
-            << QStringList{u"a/x.mdb"_s, u"b/y.mdb"_s, u"c/z.mdb"_s} << false;
-        QTest::newRow("empty file") << QByteArray() << QStringList() << false;
-        QTest::newRow("missing closing quote") << QByteArray("\"a/x.mdb\r\n\"b/y.mdb\"\r\n")
-                                               << QStringList{u"a/x.mdb"_s, u"b/y.mdb"_s} << true;
+            << QStringList{u"a/x.mdb"_s, u"b/y.mdb"_s, u"c/z.mdb"_s} << false << QString();
+        QTest::newRow("empty file") << QByteArray() << QStringList() << false << QString();
+        QTest::newRow("missing closing quote")
+            << QByteArray("\"a/x.mdb\r\n\"b/y.mdb\"\r\n") << QStringList{u"a/x.mdb"_s, u"b/y.mdb"_s}
+            << true << u"1行目の「\"」が閉じていません"_s;
         QTest::newRow("bytes that are not CP932")
-            << QByteArray("\"a\x80\xff/x.mdb\"\r\n\"b/y.mdb\"")
-            << QStringList{u"a\uFFFD\uFFFD/x.mdb"_s, u"b/y.mdb"_s} << true;
+            << QByteArray("\"a/x.mdb\"\r\n\r\n\"a\x80\xff/x.mdb\"\r\n\"b/y.mdb\"")
+            << QStringList{u"a/x.mdb"_s, u"a\uFFFD\uFFFD/x.mdb"_s, u"b/y.mdb"_s} << true
+            << u"3行目に CP932（Shift_JIS）として読めないバイトがあります"_s;
+        QTest::newRow("text after the closing quote, lines ended by CR")
+            << QByteArray("\"a/x.mdb\"\r\"b/y.mdb\" z\r") << QStringList{u"a/x.mdb"_s, u"b/y.mdb"_s}
+            << true << u"2行目の「\"」の後ろに余分な文字があります"_s;
         QTest::newRow("a line of a megabyte")
             << QByteArray("\"") + QByteArray(1 << 20, 'x') + QByteArray("/y.mdb\"\r\n")
-            << QStringList{QString(1 << 20, u'x') + u"/y.mdb"_s} << false;
+            << QStringList{QString(1 << 20, u'x') + u"/y.mdb"_s} << false << QString();
     }
 
     void read()
@@ -48,13 +102,40 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, entries);
         QFETCH(bool, damaged);
+        QFETCH(QString, problem);
         const QString file = m_tmp.filePath(u"dbnames.txt"_s);
         QVERIFY(writeFile(file, bytes));
         const DbListFile::Contents contents = DbListFile::read(file);
         QVERIFY(contents.read);
         QCOMPARE(contents.entries, entries);
         QCOMPARE(contents.damaged, damaged);
+        QCOMPARE(contents.problem, problem);
+        QCOMPARE(contents.whole(), !damaged);
         QCOMPARE(snapshot(m_tmp.path()).size(), 1);
+    }
+
+    // A file that cannot be read to its end is not the whole list, and a
+    // pipe of that name is not waited on.
+    void readFails_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("missing") << u"nope.txt"_s << Texts::Reason::ofErrno(ENOENT);
+        QTest::newRow("folder") << u"folder"_s << Texts::Reason::isFolder();
+        QTest::newRow("pipe") << u"fifo"_s << Texts::Reason::notAFile();
+        QTest::newRow("opens, fails to read") << u"/proc/self/mem"_s << Texts::Reason::ofErrno(EIO);
+    }
+
+    void readFails()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"fifo"_s)).constData(), 0600), 0);
+        const DbListFile::Contents contents = DbListFile::read(QDir(dir.path()).filePath(path));
+        QVERIFY(!contents.read);
+        QCOMPARE(contents.problem, problem);
     }
 
     void writeAndReadBack()
@@ -72,6 +153,71 @@ private slots:
         QVERIFY(!DbListFile::write(m_tmp.filePath(u"nope/list.txt"_s), entries, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!DbListFile::read(m_tmp.filePath(u"nope.txt"_s)).read);
+        // Through a link: the file it names is replaced, the link and the
+        // file's mode kept.
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(file, mode));
+        QVERIFY(QFile::link(file, m_tmp.filePath(u"link.txt"_s)));
+        QVERIFY(DbListFile::write(m_tmp.filePath(u"link.txt"_s), entries.mid(1)));
+        QVERIFY(QFileInfo(m_tmp.filePath(u"link.txt"_s)).isSymLink());
+        QCOMPARE(DbListFile::read(file).entries, entries.mid(1, 1) << u"～～/x.mdb"_s);
+        QCOMPARE(QFile::permissions(file) & 0x7077, mode);
+    }
+
+    // A write that cannot be done whole is not done: the old bytes stay, no
+    // temporary file is left, the reason is ours. An entry that would come
+    // back as other text is refused before anything is written.
+    void writeFails_data()
+    {
+        QTest::addColumn<QString>("kind"); // what is there before
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("error");
+        const QStringList many(40, u"題名/home/user/questions/database.mdb"_s);
+        const QStringList two{u"a/x.mdb"_s, u"b/y.mdb"_s};
+        const QString cannot = u"一覧ファイルに書けない文字が含まれています"_s;
+        QTest::newRow("size limit") << u"file"_s << many << 1000 << Texts::Reason::ofErrno(EFBIG);
+        QTest::newRow("no folder") << u"nope/"_s << two << 0 << Texts::Reason::ofErrno(ENOENT);
+        QTest::newRow("nobody may write")
+            << u"/proc/"_s << two << 0 << Texts::Reason::ofErrno(ENOENT);
+        QTest::newRow("read-only") << u"read-only"_s << two << 0 << Texts::Reason::readOnly();
+        QTest::newRow("folder") << u"folder"_s << two << 0 << Texts::Reason::isFolder();
+        QTest::newRow("pipe") << u"fifo"_s << two << 0 << Texts::Reason::notAFile();
+        QTest::newRow("not CP932") << u"file"_s << QStringList{u"a/x.mdb"_s, u"한/y.mdb"_s} << 0
+                                   << cannot + u"（한）\n한/y.mdb"_s;
+        QTest::newRow("quote") << u"file"_s << QStringList{u"q\"/y.mdb"_s} << 0
+                               << cannot + u"（\"）\nq\"/y.mdb"_s;
+        QTest::newRow("line break") << u"file"_s << QStringList{u"a/x\r\n.mdb"_s} << 0
+                                    << cannot + u"（U+000D）\na/x\r\n.mdb"_s;
+        const QString half = u"a/"_s + QChar(0xD83D) + u".mdb"_s;
+        QTest::newRow("half a pair")
+            << u"file"_s << QStringList{half} << 0 << cannot + u"（U+D83D）\n"_s + half;
+    }
+
+    void writeFails()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, entries);
+        QFETCH(int, limit);
+        QFETCH(QString, error);
+        QTemporaryDir dir; // a lesser user may write in it
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7777)));
+        const QString file =
+            (kind.endsWith(u'/') ? QDir(dir.path()).filePath(kind) : dir.path() + u'/') +
+            u"dbnames.txt"_s;
+        // Larger than the limit: a write cut there would still look like a list.
+        if (kind == u"file" || kind == u"read-only")
+            QVERIFY(writeFile(file, QByteArray("\"old/home/user/old.mdb\"\r\n").repeated(60)));
+        if (kind == u"read-only")
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadOther));
+        if (kind == u"folder")
+            QVERIFY(QDir().mkdir(file));
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0666), 0);
+        const QStringList before = snapshot(dir.path());
+        QCOMPARE(writeInChild(file, entries, rlim_t(limit), kind == u"read-only"),
+                 std::make_pair(false, error));
+        QCOMPARE(snapshot(dir.path()), before);
     }
 
     void entryChecks()
@@ -80,6 +226,7 @@ private slots:
         QCOMPARE(DbListFile::unwritable(u"say \"hi\""_s), std::optional<QString>(u"\""_s));
         QCOMPARE(DbListFile::unwritable(u"/home/한글"_s), std::optional<QString>(u"한"_s));
         QCOMPARE(DbListFile::unwritable(u"x😀"_s), std::optional<QString>(u"😀"_s));
+        QCOMPARE(DbListFile::unwritable(u"a\nb"_s), std::optional<QString>(u"\n"_s));
         QCOMPARE(DbListFile::databaseOf(u"基礎/D:\\q\\a.mdb"_s), u"D:\\q\\a.mdb"_s);
         QCOMPARE(DbListFile::databaseOf(u"x/y/z.mdb"_s), u"y/z.mdb"_s);
         QCOMPARE(DbListFile::databaseOf(u"/home/u/a.mdb"_s), u"home/u/a.mdb"_s);

@@ -1,5 +1,6 @@
 // The database list tab, driven through its buttons with scripted dialogs.
 #include "app/main1.h"
+#include "db/Texts.h"
 #include "dblist/DbListFile.h"
 #include "dblist/DbListTab.h"
 #include "platform/ListBox.h"
@@ -138,6 +139,75 @@ private slots:
         QCOMPARE(m_dialogs.messages(),
                  (QStringList{u"複数ＤＢ指定時の環境設定ﾌｧｲﾙを指定して下さい"_s,
                               u"複数ＤＢ指定時の環境設定ﾌｧｲﾙを指定して下さい"_s}));
+    }
+
+    // A list file that was not read whole is never written back, answered
+    // はい or いいえ; a rewrite that fails leaves the file and List11 as they
+    // were, and "書込み完了" follows only a whole write.
+    void rewriteRefused_data()
+    {
+        QTest::addColumn<QString>("name"); // the list file, in the test's folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("row"); // selected after Command20; -1: not read first
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("message"); // %1 is the list file
+        const QString refused = u"一覧ファイルの一部を読めないため、書き直しませんでした"
+                                u"（書き直すと読めない登録が失われます）\n%1\n"_s;
+        const QString failed = u"一覧ファイルを書き込めませんでした\n%1\n"_s;
+        const QByteArray damaged("\"a/x.mdb\"\r\n\"b\x80/y.mdb\"\r\n\"c/z.mdb\"\r\n");
+        const QStringList read{u"a/x.mdb"_s, u"b\uFFFD/y.mdb"_s, u"c/z.mdb"_s};
+        const QString badByte = u"2行目に CP932（Shift_JIS）として読めないバイトがあります"_s;
+        const QString dbnames = u"dbnames.txt"_s;
+        QTest::newRow("damaged, いいえ")
+            << dbnames << damaged << u"keep"_s << 0 << read << refused + badByte;
+        QTest::newRow("damaged, line removed")
+            << dbnames << damaged << u"remove"_s << 0 << read << refused + badByte;
+        QTest::newRow("damaged, not read first")
+            << dbnames << damaged << u"remove"_s << -1 << read << refused + badByte;
+        QTest::newRow("damaged, registered")
+            << dbnames << damaged << u"register"_s << -1 << read << refused + badByte;
+        QTest::newRow("read fails, registered")
+            << u"/proc/self/mem"_s << QByteArray() << u"register"_s << -1 << QStringList()
+            << refused + Texts::Reason::ofErrno(EIO);
+        // Typed by hand: an unquoted field keeps its quote, which no line
+        // written back could hold.
+        QTest::newRow("hand-typed quote, other line removed")
+            << dbnames << QByteArray("q\"/x.mdb\r\n\"b/y.mdb\"\r\n") << u"remove"_s << 1
+            << QStringList{u"q\"/x.mdb"_s, u"b/y.mdb"_s}
+            << failed + u"一覧ファイルに書けない文字が含まれています（\"）\nq\"/x.mdb"_s;
+        QTest::newRow("registered, no folder")
+            << u"nope/dbnames.txt"_s << QByteArray() << u"register"_s << -1 << QStringList()
+            << failed + Texts::Reason::ofErrno(ENOENT);
+    }
+
+    void rewriteRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, action);
+        QFETCH(int, row);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, message);
+        const QString list = QDir(m_tmp->path()).filePath(name);
+        QVERIFY(bytes.isEmpty() || writeFile(list, bytes));
+        const QStringList before = snapshot(m_tmp->path());
+        DbListTab tab(m_dialogs, *m_dirs);
+        tab.Label28->setText(list);
+        if (row >= 0)
+            tab.Command20->click();
+        tab.List11->setCurrentRow(row);
+        m_dialogs.clear();
+        if (action == u"register") {
+            registerEntry(tab, u"新"_s, u"/q/new.mdb"_s);
+            QCOMPARE(tab.Text11->text(), u"新"_s); // kept for another try
+        } else {
+            m_dialogs.answer(action == u"remove");
+            tab.Command23->click();
+        }
+        QCOMPARE(m_dialogs.messages(), QStringList{message.arg(list)});
+        QCOMPARE(tab.List11->items(), listed);
+        QCOMPARE(snapshot(m_tmp->path()), before);
     }
 };
 
