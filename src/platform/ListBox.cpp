@@ -1,5 +1,7 @@
 #include "ListBox.h"
 
+#include <QKeyEvent>
+#include <QMetaMethod>
 #include <QStringListModel>
 
 namespace
@@ -36,6 +38,23 @@ ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new OneRowModel(t
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &index) { emit lineDoubleClicked(index.row()); });
+}
+
+void ListBox::keyPressEvent(QKeyEvent *event)
+{
+    // Enter does what a double-click does, for a list that has something to
+    // do; any other list leaves Enter to its window. Held down, it acts once:
+    // each time would open another page.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && currentRow() >= 0 &&
+        isSignalConnected(QMetaMethod::fromSignal(&ListBox::lineDoubleClicked))) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            emit lineDoubleClicked(currentRow());
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ListBox::clear()

@@ -26,7 +26,11 @@ public:
     QString currentText() const; // empty when none selected
 
 signals:
+    // A double-click on a line, or Enter on the selected line.
     void lineDoubleClicked(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QStringListModel *m_model;

@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "NameOnlyIconProvider.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -26,7 +28,14 @@ bool QtDialogs::ask(const QString &text, const QString &title, Icon icon, Defaul
 
 std::optional<QString> QtDialogs::saveFileName(const SaveRequest &request)
 {
+    // Declared first: the dialog's model uses it until the dialog is gone.
+    NameOnlyIconProvider icons;
     QFileDialog dialog(m_parent);
+    // Qt's own dialog, always: only it takes the icon provider, and what a
+    // desktop's native dialog reads in a folder such as /proc is not ours to
+    // know.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
