@@ -7,11 +7,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -92,8 +94,11 @@ int main(int argc, char *argv[])
     options.layout = parser.isSet(table) ? Pages::Layout::Table : Pages::Layout::Rules;
     options.bigTitle = parser.isSet(bigTitle);
     // One level, as ﾃﾞｨﾚｸﾄﾘ作成 makes it.
-    if (!QFileInfo(options.folder).isDir() && !QDir().mkdir(options.folder)) {
-        line(stderr, QStringLiteral("wazuna-site: %1: フォルダーを作成できません").arg(args.at(1)));
+    if (!QFileInfo(options.folder).isDir() &&
+        ::mkdir(QFile::encodeName(options.folder).constData(), 0777) != 0) {
+        const int code = errno;
+        line(stderr, QStringLiteral("wazuna-site: %1: フォルダーを作成できません（%2）")
+                         .arg(args.at(1), Texts::Reason::ofErrno(code)));
         return 2;
     }
     if (*count == 0) {

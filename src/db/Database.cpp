@@ -5,16 +5,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryFile>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
+
+std::atomic<int> busyTimeout{5000};
 
 void setError(QString *error, const QString &text)
 {
@@ -65,15 +69,17 @@ public:
             return false;
         }
         const QByteArray name = QFile::encodeName(path);
+        m_path = path;
         if (sqlite3_open_v2(name.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
             setError(error, lastError());
             return false;
         }
-        sqlite3_busy_timeout(m_db, 5000);
+        sqlite3_busy_timeout(m_db, busyTimeout.load());
         return true;
     }
 
-    // The file must carry our mark and a layout this version knows.
+    // The file must carry our mark, a layout this version knows and our
+    // table.
     bool verify(QString *error)
     {
         qint64 appId = 0;
@@ -88,7 +94,7 @@ public:
             setError(error, Texts::Reason::newerVersion());
             return false;
         }
-        return true;
+        return hasOurTable(error);
     }
 
     bool exec(const char *sql, QString *error)
@@ -106,13 +112,22 @@ public:
     {
         if (!m_db)
             return Texts::Reason::cannotOpen();
-        return Database::reason(sqlite3_extended_errcode(m_db),
-                                QString::fromUtf8(sqlite3_errmsg(m_db)));
+        const int code = sqlite3_extended_errcode(m_db);
+        // A journal left by a killed writer that could be played back but not
+        // opened for writing or deleted: the folder or the journal may not be
+        // written.
+        if ((code == SQLITE_IOERR_DELETE || (code & 0xff) == SQLITE_CANTOPEN) &&
+            QFileInfo::exists(m_path + QStringLiteral("-journal")))
+            return Texts::Reason::journalNotRolledBack();
+        return Database::reason(code, QString::fromUtf8(sqlite3_errmsg(m_db)),
+                                sqlite3_system_errno(m_db));
     }
 
 private:
     bool pragma(const char *name, qint64 &value, QString *error);
+    bool hasOurTable(QString *error);
     sqlite3 *m_db = nullptr;
+    QString m_path;
 };
 
 // One prepared statement; finalized when it goes out of scope.
@@ -174,8 +189,50 @@ bool Connection::pragma(const char *name, qint64 &value, QString *error)
     return true;
 }
 
-// A connection is used by one thread only.
-constexpr int ReadFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+// tbl1 must be a stored table (not a view, which could read anything or
+// never end, nor a virtual table) that has our four columns; more columns
+// or tables do no harm. SQLite matches names without regard to case.
+bool Connection::hasOurTable(QString *error)
+{
+    Statement table(*this, "SELECT type = 'table' AND rootpage > 0 FROM sqlite_master"
+                           " WHERE name = 'tbl1' COLLATE NOCASE");
+    if (!table.ok()) {
+        setError(error, lastError());
+        return false;
+    }
+    int rc = table.step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        setError(error, lastError());
+        return false;
+    }
+    if (rc == SQLITE_DONE || table.integer(0) == 0) {
+        setError(error, Texts::Reason::notOurs());
+        return false;
+    }
+    Statement columns(*this, "PRAGMA table_info(tbl1)");
+    if (!columns.ok()) {
+        setError(error, lastError());
+        return false;
+    }
+    QStringList missing{QStringLiteral("no"), QStringLiteral("kind"), QStringLiteral("quest"),
+                        QStringLiteral("anser")};
+    while ((rc = columns.step()) == SQLITE_ROW)
+        missing.removeOne(columns.text(1).toLower());
+    if (rc != SQLITE_DONE) {
+        setError(error, lastError());
+        return false;
+    }
+    if (!missing.isEmpty()) {
+        setError(error, Texts::Reason::notOurs());
+        return false;
+    }
+    return true;
+}
+
+// A connection is used by one thread only. Reads ask for writing too:
+// only a connection that may write rolls back a journal left by a killed
+// writer, and SQLite opens the file read-only where it may not be written.
+constexpr int ReadFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr int WriteFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 
 bool openVerified(Connection &c, const QString &path, int flags, QString *error)
@@ -233,8 +290,10 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
     // it is complete, so a failure never costs the file that was there.
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.wazuna-XXXXXX.tmp"));
     if (!temp.open()) {
+        const int code = errno;
         setError(error, Texts::Reason::cannotWriteFolder() +
-                            QStringLiteral("（%1）").arg(temp.errorString()));
+                            QStringLiteral("（%1）").arg(code ? Texts::Reason::ofErrno(code)
+                                                              : temp.errorString()));
         return false;
     }
     temp.close();
@@ -289,9 +348,9 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
     const bool moved = replace ? std::rename(from.constData(), to.constData()) == 0
                                : ::link(from.constData(), to.constData()) == 0;
     if (!moved) {
-        setError(error,
-                 Texts::Reason::cannotCreate() +
-                     QStringLiteral("（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        const int code = errno;
+        setError(error, Texts::Reason::cannotCreate() +
+                            QStringLiteral("（%1）").arg(Texts::Reason::ofErrno(code)));
         return false;
     }
     if (replace)
@@ -461,8 +520,17 @@ std::optional<QString> Database::tooLong(const QString &kind, const QString &que
     return std::nullopt;
 }
 
-QString Database::reason(int sqliteCode, const QString &sqliteText)
+void Database::setBusyTimeout(int milliseconds)
 {
+    busyTimeout = milliseconds;
+}
+
+QString Database::reason(int sqliteCode, const QString &sqliteText, int systemErrno)
+{
+    if (sqliteCode == SQLITE_READONLY_ROLLBACK)
+        return Texts::Reason::journalNotRolledBack();
+    if (sqliteCode == SQLITE_READONLY_DIRECTORY)
+        return Texts::Reason::cannotWriteFolder();
     switch (sqliteCode & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -475,7 +543,13 @@ QString Database::reason(int sqliteCode, const QString &sqliteText)
         return Texts::Reason::diskFull();
     case SQLITE_NOTADB:
         return Texts::Reason::notOurs();
+    case SQLITE_IOERR:
+        return Texts::Reason::ofErrno(systemErrno ? systemErrno : EIO);
     case SQLITE_CANTOPEN:
+        if (systemErrno)
+            return Texts::Reason::cannotOpen() +
+                   QStringLiteral("（%1）").arg(Texts::Reason::ofErrno(systemErrno));
+        return Texts::Reason::cannotOpen();
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return Texts::Reason::cannotOpen();

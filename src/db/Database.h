@@ -8,9 +8,14 @@
 #include <optional>
 
 // The engine: one SQLite file per collection, table tbl1 and index idx1.
-// Every call opens the file, works and closes it before it returns; reads
-// open it read-only, so a file that is not one of ours is never changed.
-// Failures come back as a false/empty result with a reason in *error.
+// Every call opens the file, works and closes it before it returns. Reads
+// open it for writing too when it may be written, so that a journal left by
+// a writer that was killed is rolled back rather than hiding the records;
+// otherwise they read it read-only. Nothing but that rollback is written by
+// a read. A file is one of ours only when it carries our mark and its tbl1
+// is a table with our four columns; anything else is refused before a
+// record is read. Failures come back as a false/empty result with a reason
+// in *error.
 class Database
 {
 public:
@@ -63,9 +68,14 @@ public:
     // when it was changed, false when there is no such record.
     std::optional<bool> update(const QaRecord &record, QString *error = nullptr) const;
 
-    // The user's words for an SQLite result code (primary or extended);
-    // codes without words of our own keep SQLite's text.
-    static QString reason(int sqliteCode, const QString &sqliteText);
+    // The user's words for an SQLite result code (primary or extended) and
+    // the system's errno behind it, if any; codes without words of our own
+    // keep SQLite's text.
+    static QString reason(int sqliteCode, const QString &sqliteText, int systemErrno = 0);
+
+    // How long an operation waits for another program's lock before it
+    // reports the file as in use: 5 s unless a test wants less.
+    static void setBusyTimeout(int milliseconds);
 
 private:
     QString m_path;

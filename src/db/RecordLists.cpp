@@ -8,6 +8,7 @@
 #include "platform/ListBox.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,21 +27,36 @@ QString kensuCount(int n)
 
 int RecordLists::kensu()
 {
+    return counted().value_or(0);
+}
+
+std::optional<int> RecordLists::counted()
+{
     if (m_session.databasePath.isEmpty()) {
         m_dialogs.message(Texts::noDatabaseSet());
         return 0;
     }
-    const std::optional<qint64> n = database().count();
+    QString error;
+    const std::optional<qint64> n = database().count(&error);
     if (!n) {
-        m_dialogs.message(Texts::noData());
-        return 0;
+        // Only a file that is not there has no data; any other failure
+        // says what kept the records from being read.
+        if (!QFileInfo::exists(m_session.databasePath)) {
+            m_dialogs.message(Texts::noData());
+            return 0;
+        }
+        cannotRead(error);
+        return std::nullopt;
     }
     return int(std::min<qint64>(*n, std::numeric_limits<int>::max()));
 }
 
 bool RecordLists::hasRecords(int &n)
 {
-    n = kensu();
+    const std::optional<int> counted = this->counted();
+    if (!counted)
+        return false;
+    n = *counted;
     if (n > 0)
         return true;
     m_dialogs.message(Texts::noRecords());
@@ -59,7 +75,7 @@ bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Datab
 
 void RecordLists::cannotRead(const QString &reason)
 {
-    m_dialogs.message(Texts::cannotRead() + u'\n' + reason);
+    m_dialogs.message(Texts::cannotReadFile(m_session.databasePath, reason));
 }
 
 std::optional<QStringList> RecordLists::sortedKinds()

@@ -22,7 +22,8 @@ public:
     RecordLists &operator=(const RecordLists &) = delete;
 
     // Number of records of the current database, or 0 after telling the user
-    // why there is nothing to count.
+    // why there is nothing to count: no database set, no file, or the reason
+    // it could not be read.
     int kensu();
 
     // Each distinct category once, in ascending order; the combo shows the
@@ -54,6 +55,11 @@ public:
 
 private:
     Database database() const { return Database(m_session.databasePath); }
+    // kensu's count; 0 after saying there is no database or no file, nothing
+    // after saying why it could not be read.
+    std::optional<int> counted();
+    // Whether there are records to list; a table read and found empty is
+    // said so, a failed reading only by its reason.
     bool hasRecords(int &n);
     bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
               const QString *kind = nullptr);

@@ -20,7 +20,7 @@ inline QString noDatabaseSet()
 {
     return QStringLiteral("環境設定にてアクセスデータベースを作成してください");
 }
-// The records could not be counted.
+// The database file is not there.
 inline QString noData()
 {
     return QStringLiteral("データがありません");
@@ -30,7 +30,7 @@ inline QString noRecords()
 {
     return QStringLiteral("データが登録されていません");
 }
-// A reading failed; the engine's reason follows on the next line.
+// A reading failed; the file and the engine's reason follow (cannotReadFile).
 inline QString cannotRead()
 {
     return QStringLiteral("データを読み込めませんでした");
@@ -173,8 +173,16 @@ inline QString ofErrno(int code)
     case EROFS:
         return QStringLiteral("読み取り専用のファイルシステムです");
     case ENOENT:
-    case ENOTDIR:
         return QStringLiteral("ファイルまたはフォルダーがありません");
+    case ENOTDIR:
+        return QStringLiteral("途中にフォルダーではないファイルがあります");
+    case EISDIR:
+        return isFolder();
+    case EEXIST:
+        return sameNameFile();
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("開いているファイルが多すぎます");
     case ENAMETOOLONG:
         return QStringLiteral("名前が長すぎます");
     case EFBIG:
@@ -185,6 +193,21 @@ inline QString ofErrno(int code)
         return QString::fromLocal8Bit(std::strerror(code));
     }
 }
+// A writer stopped mid-transaction left its journal, and the database cannot
+// be put back as it was before it because the file or its folder may not be
+// written.
+inline QString journalNotRolledBack()
+{
+    return QStringLiteral("書き込み途中で止まったプログラムの記録（ジャーナル）が残っています。"
+                          "ファイルとフォルダーを書き込みできるようにすると、"
+                          "書き込み前の状態に戻して読めます");
+}
 } // namespace Reason
+
+// A reading failed: the file and why.
+inline QString cannotReadFile(const QString &path, const QString &reason)
+{
+    return cannotRead() + u'\n' + path + u'\n' + reason;
+}
 
 } // namespace Texts

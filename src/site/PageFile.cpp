@@ -1,5 +1,7 @@
 #include "PageFile.h"
 
+#include "db/Texts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
@@ -25,7 +27,7 @@ const QLatin1StringView TempSuffix(".tmp");
 void setError(QString *error, int code)
 {
     if (error)
-        *error = QString::fromLocal8Bit(std::strerror(code));
+        *error = Texts::Reason::ofErrno(code);
 }
 
 bool writeAll(int fd, const char *data, qsizetype size)

@@ -214,7 +214,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
         },
         &error);
     if (!read) {
-        run.problem(Texts::cannotRead() + u'\n' + error);
+        run.problem(Texts::cannotReadFile(db.path(), error));
         run.report.readFailed = true;
         run.report.categories = categoriesBefore;
         return run.finish();

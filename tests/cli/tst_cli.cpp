@@ -7,6 +7,7 @@
 #include "platform/ScriptedDialogs.h"
 #include "site/HtmlTab.h"
 #include "support/FileSnapshot.h"
+#include "support/RawSqlite.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -139,8 +142,14 @@ private slots:
             << u"wazuna-site: notes.txt: このツールのデータベースではありません"_s;
         QTest::newRow("folder below a missing one")
             << QStringList{u"DB"_s, u"missing/out"_s} << 2 << u"wazuna-site: missing/out:"_s;
+        QTest::newRow("folder below a regular file")
+            << QStringList{u"DB"_s, u"notes.txt/out"_s} << 2
+            << u"wazuna-site: notes.txt/out: フォルダーを作成できません（"_s +
+                   Texts::Reason::ofErrno(ENOTDIR) + u"）\n"_s;
         QTest::newRow("folder nobody may write into")
-            << QStringList{u"DB"_s, u"/proc"_s} << 1 << u"8ページを書き込めませんでした: "_s;
+            << QStringList{u"DB"_s, u"/proc"_s} << 1
+            << u"8ページを書き込めませんでした: /proc/qa001.html: "_s +
+                   Texts::Reason::ofErrno(ENOENT) + u'\n';
         QTest::newRow("a category without a comma")
             << QStringList{u"BAD"_s, u"OUT"_s} << 1
             << Texts::badCategory() + u'\n' + Texts::badCategory() + u": nocomma\n"_s +
@@ -177,6 +186,26 @@ private slots:
             QCOMPARE(process.readAllStandardOutput(), QByteArray());
         if (args.contains(u"--help"_s))
             QVERIFY(process.readAllStandardOutput().contains("DATABASE OUTDIR"));
+    }
+
+    // A program killed while it changed every record left its journal: the
+    // site is the one of the records committed before, as from a copy of
+    // the file taken then.
+    void killedWriterHidesNothing()
+    {
+        QVERIFY(RawSqlite(m_db).insertRecords(2000));
+        const QString copy = path(u"before.mdb"_s);
+        QVERIFY(QFile::copy(m_db, copy));
+        QVERIFY(RawSqlite::killWriterMidTransaction(m_db));
+
+        // 2,004 records, the index and four menu pages (sub100.html twice).
+        const Run committed = wazunaSite({copy, path(u"committed"_s)});
+        QCOMPARE(committed.out, u"2009 written, 0 unchanged, 0 problems\n"_s);
+        const Run run = wazunaSite({m_db, path(u"site"_s)});
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, committed.out);
+        QCOMPARE(pages(path(u"site"_s)), pages(path(u"committed"_s)));
     }
 };
 

@@ -11,8 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +46,44 @@ struct Umask {
     ~Umask() { ::umask(old); }
     mode_t old;
 };
+
+// Whether `check` holds, run in a child process: as nobody when the test
+// runs as root, so that permissions count, and killed after 20 s, so that an
+// engine that never returns fails the test instead of hanging the suite.
+bool holdsInChild(const std::function<bool()> &check, bool unprivileged = false)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(20);
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What a count, a reading and an add give on `file`, each a number or the
+// reason, is `expected`; else it says what they gave.
+bool engineSays(const QString &file, const QString &expected)
+{
+    const Database db(file);
+    QString error;
+    QStringList said;
+    const std::optional<qint64> n = db.count(&error);
+    said.append(n ? QString::number(*n) : error);
+    QString last;
+    const auto keep = [&last](const QaRecord &r) {
+        last = r.quest;
+        return true;
+    };
+    said.append(db.scan(keep, &error) ? last : error);
+    said.append(db.add({0, u"k,t"_s, u"added"_s, {}}, &error) ? u"added"_s : error);
+    if (said.join(u'|') == expected)
+        return true;
+    qWarning("the engine says %s", qPrintable(said.join(u'|')));
+    return false;
+}
 
 // Files the engine must refuse to read from or write to.
 enum class Foreign {
@@ -160,17 +200,21 @@ private slots:
     void createFails_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("folder missing") << u"nope/hpdata1.mdb"_s;
-        QTest::newRow("names a folder") << u"taken.mdb"_s;
-        QTest::newRow("below a regular file") << u"notes.txt/hpdata1.mdb"_s;
+        QTest::addColumn<QString>("reason");
+        using namespace Texts::Reason;
+        QTest::newRow("folder missing") << u"nope/hpdata1.mdb"_s << folderMissing();
+        QTest::newRow("names a folder") << u"taken.mdb"_s << sameNameFolder();
+        QTest::newRow("below a regular file") << u"notes.txt/hpdata1.mdb"_s << folderMissing();
         // Nobody, root included, may create files in /proc.
-        QTest::newRow("folder nobody may write into") << u"/proc/hpdata1.mdb"_s;
-        QTest::newRow("empty path") << QString();
+        QTest::newRow("folder nobody may write into")
+            << u"/proc/hpdata1.mdb"_s << cannotWriteFolder() + u'（' + ofErrno(ENOENT) + u'）';
+        QTest::newRow("empty path") << QString() << noFileName();
     }
 
     void createFails()
     {
         QFETCH(QString, name);
+        QFETCH(QString, reason);
         QVERIFY(QDir(m_tmp->path()).mkdir(u"taken.mdb"_s));
         QVERIFY(writeFile(path(u"taken.mdb/inside.txt"_s), "x"));
         QVERIFY(writeFile(path(u"notes.txt"_s), "x"));
@@ -179,7 +223,7 @@ private slots:
         const QString file = name.isEmpty() || name.startsWith(u'/') ? name : path(name);
         QString error;
         QVERIFY(!Database(file).create(true, &error));
-        QVERIFY(!error.isEmpty());
+        QCOMPARE(error, reason);
         QVERIFY(!QFileInfo::exists(file) || QFileInfo(file).isDir());
         QCOMPARE(snapshot(m_tmp->path()), before);
     }
@@ -356,7 +400,11 @@ private slots:
         QTest::newRow("corrupt") << SQLITE_CORRUPT << Texts::Reason::damaged();
         QTest::newRow("corrupt index") << SQLITE_CORRUPT_INDEX << Texts::Reason::damaged();
         QTest::newRow("read-only") << SQLITE_READONLY << Texts::Reason::readOnly();
-        QTest::newRow("read-only folder") << SQLITE_READONLY_DIRECTORY << Texts::Reason::readOnly();
+        QTest::newRow("read-only folder")
+            << SQLITE_READONLY_DIRECTORY << Texts::Reason::cannotWriteFolder();
+        QTest::newRow("journal left, read-only")
+            << SQLITE_READONLY_ROLLBACK << Texts::Reason::journalNotRolledBack();
+        QTest::newRow("I/O error") << SQLITE_IOERR_READ << Texts::Reason::ofErrno(EIO);
         QTest::newRow("full") << SQLITE_FULL << Texts::Reason::diskFull();
         QTest::newRow("not a database") << SQLITE_NOTADB << Texts::Reason::notOurs();
         QTest::newRow("cannot open") << SQLITE_CANTOPEN << Texts::Reason::cannotOpen();
@@ -541,6 +589,100 @@ private slots:
         QVERIFY2(!error.isEmpty(), "add");
 
         QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    // A file is ours by its mark and a stored tbl1 with our four columns,
+    // whatever else it holds; anything else is refused before a record is
+    // read, in our words and without waiting on a view.
+    void onlyOurTableIsOurs_data()
+    {
+        QTest::addColumn<QByteArray>("schema"); // after our mark
+        QTest::addColumn<QByteArray>("into");   // where two records are stored
+        QTest::addColumn<bool>("ours");
+        const QByteArray columns = "No INTEGER PRIMARY KEY AUTOINCREMENT, kind VARCHAR(100),"
+                                   " quest VARCHAR(250), anser TEXT";
+        const QByteArray endless =
+            "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c)"
+            " SELECT n AS No, 'k,t' AS kind, 'q' AS quest, '' AS anser FROM c";
+        QTest::newRow("without CHECK constraints")
+            << "CREATE TABLE tbl1 (" + columns + "); CREATE INDEX idx1 ON tbl1 (quest)"
+            << QByteArray("tbl1") << true;
+        QTest::newRow("another column, table and view")
+            << "CREATE TABLE TBL1 (" + columns +
+                   ", note); CREATE TABLE t (x); CREATE VIEW v AS SELECT 1"
+            << QByteArray("tbl1") << true;
+        QTest::newRow("tbl1 a view")
+            << "CREATE TABLE t (" + columns + "); CREATE VIEW tbl1 AS SELECT * FROM t"
+            << QByteArray("t") << false;
+        QTest::newRow("tbl1 an endless view")
+            << "CREATE TABLE t (" + columns + "); CREATE VIEW tbl1 AS " + endless << QByteArray("t")
+            << false;
+        QTest::newRow("tbl1 a virtual table")
+            << QByteArray("CREATE VIRTUAL TABLE tbl1 USING fts5(No, kind, quest, anser)")
+            << QByteArray("tbl1") << false;
+        QTest::newRow("no tbl1") << "CREATE TABLE t (" + columns + ")" << QByteArray("t") << false;
+        QTest::newRow("tbl1 without anser")
+            << "CREATE TABLE t (" + columns +
+                   "); CREATE TABLE tbl1 (No INTEGER PRIMARY KEY, kind, quest, answer)"
+            << QByteArray("t") << false;
+    }
+
+    void onlyOurTableIsOurs()
+    {
+        QFETCH(QByteArray, schema);
+        QFETCH(QByteArray, into);
+        QFETCH(bool, ours);
+        const QString file = path(u"made.mdb"_s);
+        QVERIFY(RawSqlite(file).exec(
+            "PRAGMA application_id = 1463900757; PRAGMA user_version = 1;" + schema +
+            "; INSERT INTO " + into +
+            " (kind, quest, anser) VALUES ('k,t', 'q1', ''), ('k,t', 'q2', '')"));
+        const QStringList before = snapshot(m_tmp->path());
+        const QString notOurs = Texts::Reason::notOurs();
+        QVERIFY(holdsInChild([&] {
+            return engineSays(file, ours ? u"2|q2|added"_s : QStringList(3, notOurs).join(u'|'));
+        }));
+        if (!ours)
+            QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    // A writer killed mid-transaction leaves a journal. Where the file and
+    // its folder may be written, a reading rolls it back and sees what was
+    // committed; where not, it says so, never that the file is read-only.
+    void killedWriterLeavesJournal_data()
+    {
+        QTest::addColumn<uint>("fileMode");
+        QTest::addColumn<uint>("folderMode");
+        QTest::newRow("both writable") << 0666u << 0777u;
+        QTest::newRow("read-only file") << 0444u << 0777u;
+        QTest::newRow("read-only folder") << 0666u << 0555u;
+    }
+
+    void killedWriterLeavesJournal()
+    {
+        QFETCH(uint, fileMode);
+        QFETCH(uint, folderMode);
+        QVERIFY(QDir(m_tmp->path()).mkdir(u"shared"_s));
+        const QString file = makeDatabase(u"shared/data.mdb"_s, 0);
+        QVERIFY(RawSqlite(file).insertRecords(2000));
+        QVERIFY(RawSqlite::killWriterMidTransaction(file));
+        const auto mode = [](const QString &name, uint m) {
+            QVERIFY(::chmod(QFile::encodeName(name).constData(), m) == 0);
+        };
+        mode(m_tmp->path(), 0755);
+        mode(file, fileMode);
+        mode(file + u"-journal"_s, 0666);
+        mode(path(u"shared"_s), folderMode);
+        const auto restore = qScopeGuard([&] { mode(path(u"shared"_s), 0700); });
+        const bool writable = fileMode == 0666 && folderMode == 0777;
+        const QString left = Texts::Reason::journalNotRolledBack();
+        QVERIFY(holdsInChild(
+            [&] {
+                return engineSays(file, writable ? u"2000|q1999|added"_s
+                                                 : QStringList(3, left).join(u'|'));
+            },
+            true));
+        QCOMPARE(QFileInfo::exists(file + u"-journal"_s), !writable);
     }
 
     void readOnlyDatabaseIsRead()

@@ -1,12 +1,16 @@
 // The routines that fill the window's lists, on real database files.
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "db/Texts.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,7 +25,12 @@ class TestRecordLists : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // A lock outlasts this wait, not the program's five seconds.
+        Database::setBusyTimeout(100);
+    }
     void init();
 
     void nothingToList_data();
@@ -40,6 +49,8 @@ private slots:
     void showRecordGoneSinceListed();
     void showRecordNeedsSelection();
     void nullFieldsReadEmpty();
+    void killedWriterHidesNothing_data();
+    void killedWriterHidesNothing();
 
 private:
     void store(const Rows &rows);
@@ -68,15 +79,25 @@ void TestRecordLists::store(const Rows &rows)
 void TestRecordLists::nothingToList_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("messages"); // empty: the reading's reason alone
+    QTest::addColumn<QString>("reason");
     const QString none = QStringLiteral("データが登録されていません");
     QTest::newRow("no database")
-        << QString() << QStringList{u"環境設定にてアクセスデータベースを作成してください"_qs, none};
+        << QString() << QStringList{u"環境設定にてアクセスデータベースを作成してください"_qs, none}
+        << QString();
     QTest::newRow("missing file") << QStringLiteral("gone.mdb")
-                                  << QStringList{u"データがありません"_qs, none};
+                                  << QStringList{u"データがありません"_qs, none} << QString();
+    QTest::newRow("empty table") << QStringLiteral("q&a 's.mdb") << QStringList{none} << QString();
+    // Records that cannot be read are not "no data": the reason, and nothing
+    // about an empty table.
     QTest::newRow("not a database")
-        << QStringLiteral("notes.txt") << QStringList{u"データがありません"_qs, none};
-    QTest::newRow("empty table") << QStringLiteral("q&a 's.mdb") << QStringList{none};
+        << QStringLiteral("notes.txt") << QStringList() << Texts::Reason::notOurs();
+    QTest::newRow("tbl1 a view") << QStringLiteral("view.mdb") << QStringList()
+                                 << Texts::Reason::notOurs();
+    QTest::newRow("a folder") << QStringLiteral("folder.mdb") << QStringList()
+                              << Texts::Reason::isFolder();
+    QTest::newRow("locked by another program")
+        << QStringLiteral("locked.mdb") << QStringList() << Texts::Reason::locked();
 }
 
 // Every listing tells why there is nothing and keeps what its controls showed.
@@ -84,8 +105,21 @@ void TestRecordLists::nothingToList()
 {
     QFETCH(QString, path);
     QFETCH(QStringList, messages);
+    QFETCH(QString, reason);
     QVERIFY(writeFile(m_dir->filePath(QStringLiteral("notes.txt")), "just some text\n"));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder.mdb")));
     m_session.databasePath = path.isEmpty() ? QString() : m_dir->filePath(path);
+    std::unique_ptr<RawSqlite> holder;
+    if (path == u"view.mdb"_qs || path == u"locked.mdb"_qs) {
+        QVERIFY(QFile::copy(m_path, m_session.databasePath));
+        holder = std::make_unique<RawSqlite>(m_session.databasePath);
+    }
+    if (path == u"view.mdb"_qs)
+        QVERIFY(holder->exec("ALTER TABLE tbl1 RENAME TO t; CREATE VIEW tbl1 AS SELECT * FROM t"));
+    if (path == u"locked.mdb"_qs)
+        QVERIFY(holder->exec("BEGIN EXCLUSIVE"));
+    if (!reason.isEmpty())
+        messages = QStringList{Texts::cannotReadFile(m_session.databasePath, reason)};
     const QStringList before = snapshot(m_dir->path());
 
     RecordLists lists(m_session, m_dialogs);
@@ -116,6 +150,11 @@ void TestRecordLists::nothingToList()
         QVERIFY2(m_dialogs.messages() == messages, qPrintable(QString::number(i)));
         ++i;
     }
+    // The count says them too, but for the listings' empty table.
+    m_dialogs.clear();
+    QCOMPARE(lists.kensu(), 0);
+    messages.removeAll(Texts::noRecords());
+    QCOMPARE(m_dialogs.messages(), messages);
     QCOMPARE(list.items(), QStringList{u"old line"_qs});
     QCOMPARE(other.items(), QStringList{u"42"_qs});
     QCOMPARE(label.text(), u" 9"_qs);
@@ -414,6 +453,53 @@ void TestRecordLists::nullFieldsReadEmpty()
     lists.hyoujiall(&list, &label, &other);
     QCOMPARE(m_dialogs.messages(),
              QStringList{u"種類フォーマットが違います。半角カンマで区切られていません"_qs});
+}
+
+void TestRecordLists::killedWriterHidesNothing_data()
+{
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("last");
+    for (const char *name : {"dbdisps", "hyouji", "hyoujisel"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 2000 << u"q1999"_qs;
+    for (const char *name : {"hyoujiall", "hyoujisel2"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 2000
+                            << u"sub100.html , a / q1999 / a"_qs;
+    QTest::newRow("kensu") << u"kensu"_qs << 1 << u"2000"_qs;
+    QTest::newRow("dbdispk") << u"dbdispk"_qs << 1 << u"sub100,a"_qs;
+}
+
+// A program killed while it changed every record leaves its journal; a
+// listing, the first to read after it, shows the records as committed.
+void TestRecordLists::killedWriterHidesNothing()
+{
+    QFETCH(QString, listing);
+    QFETCH(int, lines);
+    QFETCH(QString, last);
+    QVERIFY(RawSqlite(m_path).insertRecords(2000));
+    QVERIFY(RawSqlite::killWriterMidTransaction(m_path));
+    RecordLists lists(m_session, m_dialogs);
+    ListBox list, numbers;
+    QLabel label;
+    QComboBox combo;
+    const QString category = u"sub100,a"_qs;
+    const QHash<QString, std::function<void()>> calls{
+        {u"kensu"_qs, [&] { list.setItems({QString::number(lists.kensu())}); }},
+        {u"dbdisps"_qs, [&] { lists.dbdisps(&label, &list); }},
+        {u"hyouji"_qs, [&] { lists.hyouji(&list, &label, &numbers); }},
+        {u"hyoujisel"_qs, [&] { lists.hyoujisel(&list, &label, category, &numbers); }},
+        {u"hyoujiall"_qs, [&] { lists.hyoujiall(&list, &label, &numbers); }},
+        {u"hyoujisel2"_qs, [&] { lists.hyoujisel2(&list, &label, category, &numbers); }},
+        {u"dbdispk"_qs,
+         [&] {
+             lists.dbdispk(&combo);
+             list.setItems({combo.itemText(combo.count() - 1)});
+         }},
+    };
+    calls.value(listing)();
+    QCOMPARE(m_dialogs.messages(), QStringList());
+    QCOMPARE(list.items().size(), lines);
+    QCOMPARE(list.items().constLast(), last);
 }
 
 QTEST_MAIN(TestRecordLists)

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -235,7 +237,7 @@ private slots:
         QCOMPARE(report.firstFailedPath, out + u"/qa002.html"_s);
         QVERIFY(report.failureMessage().startsWith(u"1ページを書き込めませんでした\n"_s));
         QVERIFY(report.failureMessage().endsWith(report.firstFailure));
-        QVERIFY(!report.firstFailure.isEmpty());
+        QCOMPARE(report.firstFailure, Texts::Reason::isFolder());
 
         // A folder nobody may write into: every page fails, none claims success.
         const SiteReport none = SiteGenerator::generate(
@@ -243,13 +245,14 @@ private slots:
         QCOMPARE(none.written + none.unchanged, 0);
         QCOMPARE(none.failed, 5);
         QCOMPARE(none.firstFailedPath, u"/proc/qa001.html"_s);
+        QCOMPARE(none.firstFailure, Texts::Reason::ofErrno(ENOENT));
 
         const SiteReport unreadable = SiteGenerator::generate(
             Database(path(u"gone.mdb"_s)), {out, u"i.html"_s, {}, Pages::Layout::Rules, false}, 2,
             {u"kept,1"_s});
         QVERIFY(unreadable.readFailed);
-        QCOMPARE(unreadable.problems.size(), 1);
-        QVERIFY(unreadable.problems.first().startsWith(Texts::cannotRead()));
+        QCOMPARE(unreadable.problems, QStringList{Texts::cannotReadFile(
+                                          path(u"gone.mdb"_s), Texts::Reason::fileMissing())});
         QCOMPARE(unreadable.categories, QStringList{u"kept,1"_s});
     }
 

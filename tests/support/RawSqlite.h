@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <csignal>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Direct access to a database file, bypassing the engine, so a test can
 // check what landed on disk and make files the engine would never make.
@@ -73,6 +76,46 @@ public:
         return exec(ok ? "COMMIT" : "ROLLBACK") && ok;
     }
 
+    // Another program that is killed while it writes: a child process
+    // deletes every record and stores 3,000 others, with a cache too small
+    // to hold them so that changed pages go into the file and the old ones
+    // into the journal, and is killed before COMMIT. True when it left the
+    // file changed and the journal behind; the records committed before are
+    // then only to be had by rolling the journal back.
+    static bool killWriterMidTransaction(const QString &path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const QByteArray before = contents(path);
+        const pid_t pid = ::fork();
+        if (pid < 0)
+            return false;
+        if (pid == 0) {
+            sqlite3 *db = nullptr;
+            if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+                    SQLITE_OK &&
+                sqlite3_exec(db,
+                             "PRAGMA cache_size = 2; BEGIN; DELETE FROM tbl1;"
+                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n"
+                             " WHERE i < 3000)"
+                             " INSERT INTO tbl1 (kind, quest, anser)"
+                             " SELECT 'new,x', 'new' || i, printf('%.300c', 'x') FROM n",
+                             nullptr, nullptr, nullptr) == SQLITE_OK)
+                std::raise(SIGKILL);
+            ::_exit(1);
+        }
+        int status = 0;
+        if (::waitpid(pid, &status, 0) != pid || !WIFSIGNALED(status) ||
+            WTERMSIG(status) != SIGKILL)
+            return false;
+        return contents(path) != before && QFile(path + QStringLiteral("-journal")).size() > 0;
+    }
+
 private:
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     sqlite3 *m_db = nullptr;
 };
