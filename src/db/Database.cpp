@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryFile>
 
@@ -148,10 +149,12 @@ public:
     void bindInteger(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
     void reset() { sqlite3_reset(m_stmt); }
 
+    // As UTF-8: the UTF-16 binding takes a leading U+FEFF for a byte-order
+    // mark and drops it from the stored text.
     void bind(int index, const QString &text)
     {
-        sqlite3_bind_text16(m_stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)),
-                            SQLITE_TRANSIENT);
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     }
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -165,7 +168,12 @@ public:
         const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
         if (!data)
             return {};
-        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+        const QByteArrayView bytes(data, sqlite3_column_bytes(m_stmt, column));
+        // fromUtf8 drops a leading U+FEFF as a byte-order mark; it is text.
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            return QStringDecoder(QStringDecoder::Utf8,
+                                  QStringDecoder::Flag::ConvertInitialBom)(bytes);
+        return QString::fromUtf8(bytes);
     }
 
 private:

@@ -154,11 +154,6 @@ inline QString cannotCreate()
 {
     return QStringLiteral("ファイルを作成できません");
 }
-inline QString journalLeft()
-{
-    return QStringLiteral("書き込み途中で終わったプログラムの記録が残っています。"
-                          "書き込みできる状態で開き直して下さい");
-}
 // The user's words for the common errno values; the system's text for the
 // rest.
 inline QString ofErrno(int code)

@@ -286,6 +286,8 @@ private slots:
             record(u"sub100,初級,その2"_s, u"a"_s, u"<b>x</b>\r\n"_s),
             record(u"sub100"_s, u"b"_s, QString()),
             record(u"sub100,初級編"_s, u"a"_s, u"again"_s),
+            // A leading U+FEFF is text like any other, not a byte-order mark.
+            record(u"\uFEFFsub1,x"_s, u"\uFEFFq"_s, u"\uFEFF"_s),
         };
         QList<QaRecord> expected;
         for (const QaRecord &r : stored) {
