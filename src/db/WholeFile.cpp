@@ -29,6 +29,8 @@ bool fail(QString *error, int code)
     return fail(error, Texts::Reason::ofErrno(code));
 }
 
+} // namespace
+
 bool writeAll(int fd, const QByteArray &bytes)
 {
     const char *at = bytes.constData();
@@ -49,8 +51,6 @@ bool writeAll(int fd, const QByteArray &bytes)
     }
     return true;
 }
-
-} // namespace
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {

@@ -17,4 +17,8 @@ namespace WholeFile
 // then untouched and no temporary file is left.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Every byte into an open file, going on after a short write or a signal;
+// false with errno set.
+bool writeAll(int fd, const QByteArray &bytes);
+
 } // namespace WholeFile

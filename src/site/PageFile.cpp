@@ -1,6 +1,7 @@
 #include "PageFile.h"
 
 #include "db/Texts.h"
+#include "db/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,21 +29,6 @@ void setError(QString *error, int code)
 {
     if (error)
         *error = Texts::Reason::ofErrno(code);
-}
-
-bool writeAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
 }
 
 // Whether the open file holds exactly `bytes`: read to one byte past
@@ -74,7 +60,7 @@ Outcome failed(QString *error, int code)
 // be written in full is removed again.
 bool fill(int fd, const QByteArray &name, const QByteArray &bytes, QString *error)
 {
-    const bool written = writeAll(fd, bytes.constData(), bytes.size());
+    const bool written = WholeFile::writeAll(fd, bytes);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     const int closeErrno = errno;
