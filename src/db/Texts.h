@@ -80,6 +80,16 @@ inline QString unsafePageName()
 {
     return QStringLiteral("ファイル名に「/」が含まれているため、ページを作成しませんでした");
 }
+// The same, with the text that names the page; a NUL, which no file name
+// can hold, is named and shown, so the text is not cut short there.
+inline QString unsafePageName(const QString &text)
+{
+    if (!text.contains(QChar(0)))
+        return unsafePageName() + u'\n' + text;
+    return QStringLiteral("ファイル名に NUL 文字（U+0000）が含まれているため、"
+                          "ページを作成しませんでした\n") +
+           QString(text).replace(QChar(0), QLatin1StringView("\\0"));
+}
 inline QString pagesNotWritten(int count, const QString &firstPath, const QString &reason)
 {
     return QStringLiteral("%1ページを書き込めませんでした\n%2\n%3")

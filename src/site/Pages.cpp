@@ -85,7 +85,9 @@ private:
 
 QString qaPageName(qint64 no)
 {
-    return QLatin1StringView("qa") + QString::number(no).rightJustified(3, u'0') +
+    // At least three digits after any sign: -5 gives qa-005.html.
+    const QString digits = QString::number(no < 0 ? quint64(0) - quint64(no) : quint64(no));
+    return QLatin1StringView(no < 0 ? "qa-" : "qa") + digits.rightJustified(3, u'0') +
            QLatin1StringView(".html");
 }
 

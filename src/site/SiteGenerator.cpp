@@ -188,27 +188,27 @@ private:
 
 } // namespace
 
-SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qaLimit,
+SiteReport generate(const Database &db, const SiteOptions &options, qsizetype expected,
                     const QStringList &categoriesBefore, const Progress &progress)
 {
     Run run(options, progress);
-    run.setTotal(int(qaLimit) + 1);
+    run.setTotal(int(expected) + 1);
     PageFile::removeLeftovers(options.folder);
 
-    // The Q&A pages of the first qaLimit records, and every record grouped
-    // for the menu pages, in one pass.
+    // The Q&A page of every record read, and every record grouped for the
+    // menu pages, in one pass: one reading, so every page a menu links to
+    // is one the run wrote, whatever was added since the listing.
     CategoryGrouper grouper;
     qsizetype rows = 0;
     QString error;
     const bool read = db.scan(
         [&](const QaRecord &r) {
-            if (rows++ < qaLimit) {
-                if (const std::optional<CategoryKey> key = CategoryKey::split(r.kind))
-                    run.write(Pages::qaPageName(r.no),
-                              Pages::qaPage(r, Pages::subPageName(key->stem), options.layout));
-                else
-                    run.problem(Texts::badCategory());
-            }
+            ++rows;
+            if (const std::optional<CategoryKey> key = CategoryKey::split(r.kind))
+                run.write(Pages::qaPageName(r.no),
+                          Pages::qaPage(r, Pages::subPageName(key->stem), options.layout));
+            else
+                run.problem(Texts::badCategory());
             grouper.add(r);
             return true;
         },
@@ -233,9 +233,9 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
             for (const CategoryGroup &g : groups)
                 categories.append(g.kind);
         }
-        run.setTotal(int(std::min(rows, qaLimit)) + 1 + int(categories.size()));
+        run.setTotal(int(rows) + 1 + int(categories.size()));
         if (unsafe(options.indexName)) {
-            run.problem(Texts::unsafePageName() + u'\n' + options.indexName);
+            run.problem(Texts::unsafePageName(options.indexName));
         } else {
             QString stoppedAt;
             const QString page = Pages::indexPage(options.title, categories, options.layout,
@@ -245,7 +245,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
                 run.problem(Texts::badCategory() + u'\n' + stoppedAt);
         }
     }
-    run.setTotal(int(std::min(rows, qaLimit)) + 1 + int(categories.size()));
+    run.setTotal(int(rows) + 1 + int(categories.size()));
     run.report.categories = categories;
 
     // One menu page a category; one without a comma ends them.
@@ -259,7 +259,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qa
             break;
         }
         if (unsafe(key->stem)) {
-            run.problem(Texts::unsafePageName() + u'\n' + kind);
+            run.problem(Texts::unsafePageName(kind));
             continue;
         }
         static const CategoryGroup none;

@@ -33,16 +33,17 @@ struct SiteReport {
     QString failureMessage() const;
 };
 
-// The whole site in one run: the page of each of the first `qaLimit`
-// records, the index page, then one menu page a category. The table is
-// read once. `categoriesBefore` is what the menu pages are written from
+// The whole site in one run: the page of every record, the index page,
+// then one menu page a category, all from one reading of the table.
+// `expected` (the records listed, say) sizes the progress until the table
+// has been read. `categoriesBefore` is what the menu pages are written from
 // when the index page is not (no index name, or an empty table).
 namespace SiteGenerator
 {
 
 using Progress = std::function<void(int done, int total)>;
 
-SiteReport generate(const Database &db, const SiteOptions &options, qsizetype qaLimit,
+SiteReport generate(const Database &db, const SiteOptions &options, qsizetype expected,
                     const QStringList &categoriesBefore, const Progress &progress = {});
 
 } // namespace SiteGenerator

@@ -154,6 +154,12 @@ private slots:
             << QStringList{u"BAD"_s, u"OUT"_s} << 1
             << Texts::badCategory() + u'\n' + Texts::badCategory() + u": nocomma\n"_s +
                    Texts::badCategory() + u'\n';
+        // A NUL is named and the text shown whole; a negative number (Jet's
+        // random numbering) keeps its sign before three digits.
+        QTest::newRow("a NUL in a stem, a negative number")
+            << QStringList{u"ODD"_s, u"OUT"_s} << 1
+            << u"ファイル名に NUL 文字（U+0000）が含まれているため、ページを作成しませんでした: "
+               u"a\\0b,x\n"_s;
         QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QString();
     }
 
@@ -167,11 +173,17 @@ private slots:
         QVERIFY(Database(bad).create(false));
         QVERIFY(Database(bad).add({0, u"nocomma"_s, u"q"_s, u"a"_s}));
         QVERIFY(Database(bad).add({0, u"a,b"_s, u"q"_s, u"a"_s}));
+        const QString odd = path(u"odd.mdb"_s);
+        QVERIFY(Database(odd).create(false));
+        QVERIFY(Database(odd).add({0, u"a"_s + QChar(0) + u"b,x"_s, u"q"_s, u"a"_s}));
+        QVERIFY(RawSqlite(odd).exec("INSERT INTO tbl1 VALUES (-5, 'n,x', 'q', 'a')"));
         for (QString &arg : args) {
             if (arg == u"DB"_s)
                 arg = m_db;
             else if (arg == u"BAD"_s)
                 arg = bad;
+            else if (arg == u"ODD"_s)
+                arg = odd;
             else if (arg == u"OUT"_s)
                 arg = path(u"out"_s);
         }
@@ -184,6 +196,8 @@ private slots:
         QVERIFY2(stderrText.startsWith(err), qPrintable(stderrText));
         if (status == 2)
             QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        if (args.contains(odd))
+            QVERIFY(QFile::exists(path(u"out/qa-005.html"_s)));
         if (args.contains(u"--help"_s))
             QVERIFY(process.readAllStandardOutput().contains("DATABASE OUTDIR"));
     }
