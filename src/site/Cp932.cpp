@@ -3,8 +3,10 @@
 #include <QSysInfo>
 
 #include <array>
+#include <bitset>
 #include <iconv.h>
 #include <mutex>
+#include <optional>
 
 namespace
 {
@@ -15,39 +17,73 @@ namespace
 // a character at a time: ten times faster than asking iconv for every page.
 using Table = std::array<quint16, 0x10000>;
 
-const Table &table()
+struct Tables {
+    Table codes{};
+    // Characters whose bytes read back as another character, yet which
+    // pages keep as bytes.
+    std::bitset<0x10000> oneWay;
+};
+
+// Pages write the wave dash as 0x8160, as Windows users typed it and as
+// readers expect it, though the bytes read back as the fullwidth tilde.
+constexpr char16_t WaveDash = u'\u301C';
+
+bool isLittleEndian()
 {
-    static Table codes{};
-    static std::once_flag made;
-    std::call_once(made, [] {
-        const iconv_t cd = iconv_open(
-            "CP932", QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE");
+    return QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+}
+
+// Converts `size` bytes at `from` with `cd`; the bytes out, or none on failure.
+std::optional<QByteArray> convert(iconv_t cd, const char *from, size_t size)
+{
+    char out[8];
+    char *in = const_cast<char *>(from);
+    char *dst = out;
+    size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &size, &dst, &outLeft) == size_t(-1) || size != 0)
+        return std::nullopt;
+    return QByteArray(out, dst - out);
+}
+
+const Tables &tables()
+{
+    static Tables made;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const char *const utf16 = isLittleEndian() ? "UTF-16LE" : "UTF-16BE";
+        const iconv_t encoder = iconv_open("CP932", utf16);
+        const iconv_t decoder = iconv_open(utf16, "CP932");
         for (char32_t c = 0; c < 0x80; ++c)
-            codes[c] = quint16(c);
-        if (cd == reinterpret_cast<iconv_t>(-1))
-            return;
-        for (char32_t c = 0x80; c < 0x10000; ++c) {
-            // CP932 would turn ¥ and ‾ into the ASCII bytes of "\" and "~".
-            if (QChar::isSurrogate(c) || c == 0x00A5 || c == 0x203E)
+            made.codes[c] = quint16(c);
+        for (char32_t c = 0x80; c < 0x10000 && encoder != iconv_t(-1) && decoder != iconv_t(-1);
+             ++c) {
+            if (QChar::isSurrogate(c))
                 continue;
-            char16_t unit = char16_t(c);
-            char out[4];
-            char *in = reinterpret_cast<char *>(&unit);
-            char *dst = out;
-            size_t inLeft = sizeof unit;
-            size_t outLeft = sizeof out;
-            if (iconv(cd, &in, &inLeft, &dst, &outLeft) != size_t(-1) && inLeft == 0) {
-                const qsizetype n = dst - out;
-                if (n == 1 && quint8(out[0]) >= 0x80)
-                    codes[c] = quint8(out[0]);
-                else if (n == 2)
-                    codes[c] = quint16(quint8(out[0]) << 8 | quint8(out[1]));
+            const char16_t unit = char16_t(c);
+            const std::optional<QByteArray> bytes =
+                convert(encoder, reinterpret_cast<const char *>(&unit), sizeof unit);
+            if (!bytes || bytes->isEmpty() || bytes->size() > 2)
+                continue;
+            // CP932 holds some characters only one way: ¥ becomes "\", — the
+            // bytes of ―, and so on. Anything that would not read back as
+            // itself is written as a reference instead.
+            const std::optional<QByteArray> back =
+                convert(decoder, bytes->constData(), size_t(bytes->size()));
+            if (!back || *back != QByteArray(reinterpret_cast<const char *>(&unit), sizeof unit)) {
+                if (c != WaveDash)
+                    continue;
+                made.oneWay.set(c);
             }
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            const quint8 lead = quint8(bytes->at(0));
+            made.codes[c] = bytes->size() == 1 ? lead : quint16(lead << 8 | quint8(bytes->at(1)));
         }
-        iconv_close(cd);
+        if (encoder != iconv_t(-1))
+            iconv_close(encoder);
+        if (decoder != iconv_t(-1))
+            iconv_close(decoder);
     });
-    return codes;
+    return made;
 }
 
 void appendReference(QByteArray &out, char32_t codePoint)
@@ -57,12 +93,12 @@ void appendReference(QByteArray &out, char32_t codePoint)
 
 } // namespace
 
-Cp932::Cp932() : m_table(table().data()) {}
+Cp932::Cp932() : m_table(tables().codes.data()), m_oneWay(&tables().oneWay) {}
 
 bool Cp932::holds(QStringView text) const
 {
     for (const QChar c : text)
-        if (m_table[c.unicode()] == 0 && c.unicode() != 0)
+        if ((m_table[c.unicode()] == 0 && c.unicode() != 0) || m_oneWay->test(c.unicode()))
             return false;
     return true;
 }

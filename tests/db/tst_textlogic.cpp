@@ -1,10 +1,16 @@
 // Category keys, the category order, line-break forms, the size counter and
-// summary lines: plain logic, tested without a window.
+// summary lines, characters CP932 holds only one way: plain logic, tested
+// without a window.
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/SummaryLine.h"
+#include "site/Cp932.h"
 
 #include <QTest>
+
+#include <iconv.h>
+
+using namespace Qt::StringLiterals;
 
 class TestTextLogic : public QObject
 {
@@ -24,6 +30,9 @@ private slots:
     void summaryLine();
     void cut_data();
     void cut();
+    void oneWay_data();
+    void oneWay();
+    void everyHeldCharacterReadsBack();
 };
 
 void TestTextLogic::categoryOrder_data()
@@ -189,6 +198,68 @@ void TestTextLogic::cut()
     QFETCH(QString, line);
     QFETCH(QString, shown);
     QCOMPARE(SummaryLine::cut(line), shown);
+}
+
+void TestTextLogic::oneWay_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("held");
+    // Bytes that read back as another character: references, but the wave dash.
+    QTest::newRow("cent") << u"¢"_s << QByteArray("&#xA2;") << false;
+    QTest::newRow("pound") << u"£"_s << QByteArray("&#xA3;") << false;
+    QTest::newRow("not") << u"¬"_s << QByteArray("&#xAC;") << false;
+    QTest::newRow("em dash") << u"—"_s << QByteArray("&#x2014;") << false;
+    QTest::newRow("double bar") << u"‖"_s << QByteArray("&#x2016;") << false;
+    QTest::newRow("minus") << u"−"_s << QByteArray("&#x2212;") << false;
+    QTest::newRow("wave dash") << u"メモ〜2023.mdb"_s
+                               << QByteArray("\x83\x81\x83\x82\x81\x60"
+                                             "2023.mdb")
+                               << false;
+    QTest::newRow("yen, overline") << u"¥‾"_s << QByteArray("&#xA5;&#x203E;") << false;
+    // What they read back as, held both ways.
+    QTest::newRow("fullwidth tilde") << u"～"_s << QByteArray("\x81\x60") << true;
+    QTest::newRow("bar, parallel") << u"―∥"_s << QByteArray("\x81\x5c\x81\x61") << true;
+    QTest::newRow("fullwidth forms")
+        << u"￠￡￢－＼"_s << QByteArray("\x81\x91\x81\x92\x81\xca\x81\x7c\x81\x5f") << true;
+    QTest::newRow("backslash, NUL") << u"\\"_s + QChar(0) << QByteArray("\\\0", 2) << true;
+}
+
+void TestTextLogic::oneWay()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, page);
+    QFETCH(bool, held);
+    Cp932 encoder;
+    QCOMPARE(encoder.encode(text), page);
+    QCOMPARE(encoder.holds(text), held);
+}
+
+// Whatever holds() accepts, and whatever a page writes as bytes, reads back
+// the same, the wave dash alone excepted.
+void TestTextLogic::everyHeldCharacterReadsBack()
+{
+    Cp932 encoder;
+    const iconv_t decoder = iconv_open("UTF-16LE", "CP932");
+    QVERIFY(decoder != iconv_t(-1));
+    for (char32_t u = 1; u < 0x10000; ++u) {
+        const char16_t c = char16_t(u);
+        if (QChar::isSurrogate(c))
+            continue;
+        QByteArray bytes = encoder.encode(QStringView(&c, 1));
+        const bool held = encoder.holds(QStringView(&c, 1));
+        if (bytes.startsWith("&#x")) {
+            QVERIFY2(!held, qPrintable(QString::number(u, 16)));
+            continue;
+        }
+        uchar back[4] = {};
+        char *in = bytes.data(), *out = reinterpret_cast<char *>(back);
+        size_t inLeft = size_t(bytes.size()), outLeft = sizeof back;
+        iconv(decoder, &in, &inLeft, &out, &outLeft);
+        QCOMPARE(back[0] | back[1] << 8, u == 0x301C ? 0xFF5E : int(u));
+        QCOMPARE(held, u != 0x301C);
+    }
+    iconv_close(decoder);
 }
 
 QTEST_APPLESS_MAIN(TestTextLogic)
