@@ -112,12 +112,18 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     qint64 shown = -1;
-    const SiteReport report =
-        SiteGenerator::generate(db, options, *count, {}, [&](int done, int total) {
+    const SiteReport report = SiteGenerator::generate(
+        db, options, *count, {},
+        [&](int done, int total) {
             if (!terminal || timer.elapsed() < 500 || timer.elapsed() - shown < 100)
                 return;
             shown = timer.elapsed();
             std::fprintf(stderr, "\r%d / %d", done, total);
+        },
+        [&args] {
+            // A cron job and the window, or two cron jobs: this one waits.
+            line(stderr, QStringLiteral("wazuna-site: %1: %2。終わるのを待っています")
+                             .arg(args.at(1), Texts::folderBusy()));
         });
     if (shown >= 0)
         std::fprintf(stderr, "\r%d / %d\n", report.written + report.unchanged + report.failed,

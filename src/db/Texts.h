@@ -70,6 +70,11 @@ inline QString indexNameMissing()
 {
     return QStringLiteral("indexファイル名を入れて下さい");
 }
+// Another run (the window, wazuna-site) is writing the output folder.
+inline QString folderBusy()
+{
+    return QStringLiteral("ほかの実行がこのフォルダーに書き込み中です");
+}
 inline QString siteMade()
 {
     return QStringLiteral("ｈｔｍｌ作成しました");

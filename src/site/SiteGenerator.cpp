@@ -6,15 +6,21 @@
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
 
+#include <QFile>
 #include <QHash>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 QString SiteReport::failureMessage() const
 {
@@ -149,6 +155,44 @@ private:
     std::atomic<int> m_done{0};
 };
 
+// One run at a time writes a folder: a second one would sweep away the
+// first one's temporary files. The lock lives on the folder itself, so no
+// file of ours lies in the site; the kernel drops it with a killed run.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString &folder)
+        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+
+    // False only when another run holds the folder and `wait` is empty. A
+    // folder that cannot be opened is left to the page writes to report.
+    bool take(const std::function<void()> &wait)
+    {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK)
+            return true; // a file system without locks
+        if (!wait)
+            return false;
+        wait();
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
 class Run
 {
 public:
@@ -189,10 +233,20 @@ private:
 } // namespace
 
 SiteReport generate(const Database &db, const SiteOptions &options, qsizetype expected,
-                    const QStringList &categoriesBefore, const Progress &progress)
+                    const QStringList &categoriesBefore, const Progress &progress,
+                    const std::function<void()> &waitForFolder)
 {
+    FolderLock lock(options.folder);
+    if (!lock.take(waitForFolder)) {
+        SiteReport busy;
+        busy.problems.append(Texts::folderBusy() + u'\n' + options.folder);
+        busy.readFailed = true;
+        busy.categories = categoriesBefore;
+        return busy;
+    }
     Run run(options, progress);
     run.setTotal(int(expected) + 1);
+    // What is left of runs that no longer hold the lock.
     PageFile::removeLeftovers(options.folder);
 
     // The Q&A page of every record read, and every record grouped for the

@@ -19,7 +19,8 @@ struct SiteOptions {
 struct SiteReport {
     // What the user is told, in the order it happened.
     QStringList problems;
-    // The table could not be read; the run stopped there.
+    // The table could not be read, or another run was writing the folder;
+    // the run stopped there.
     bool readFailed = false;
     // The categories the menu pages were written from.
     QStringList categories;
@@ -43,7 +44,10 @@ namespace SiteGenerator
 
 using Progress = std::function<void(int done, int total)>;
 
+// While another run writes the folder, `waitForFolder` is called once and
+// the run waits for it; without one, it stops and says so.
 SiteReport generate(const Database &db, const SiteOptions &options, qsizetype expected,
-                    const QStringList &categoriesBefore, const Progress &progress = {});
+                    const QStringList &categoriesBefore, const Progress &progress = {},
+                    const std::function<void()> &waitForFolder = {});
 
 } // namespace SiteGenerator

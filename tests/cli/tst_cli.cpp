@@ -6,6 +6,7 @@
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "site/HtmlTab.h"
+#include "site/SiteGenerator.h"
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
@@ -19,6 +20,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -200,6 +204,51 @@ private slots:
             QVERIFY(QFile::exists(path(u"out/qa-005.html"_s)));
         if (args.contains(u"--help"_s))
             QVERIFY(process.readAllStandardOutput().contains("DATABASE OUTDIR"));
+    }
+
+    // One run writes a folder at a time: the window's run stops and says so,
+    // wazuna-site waits and says so; two at once both end with the site
+    // whole and nothing of theirs left.
+    void oneRunAtATime()
+    {
+        const QString out = path(u"out"_s);
+        QVERIFY(QDir().mkdir(out));
+        const int held =
+            ::open(QFile::encodeName(out).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        const SiteReport busy = SiteGenerator::generate(
+            Database(m_db), {out, u"index.html"_s, {}, Pages::Layout::Rules, false}, 4, {});
+        QVERIFY(busy.readFailed);
+        QCOMPARE(busy.problems,
+                 QStringList(u"ほかの実行がこのフォルダーに書き込み中です\n"_s + out));
+
+        QProcess waiting;
+        waiting.setReadChannel(QProcess::StandardError);
+        waiting.start(QStringLiteral(WAZUNA_SITE), {m_db, out});
+        QByteArray said;
+        while (!said.endsWith('\n') && waiting.waitForReadyRead(20000))
+            said += waiting.readAllStandardError();
+        QCOMPARE(QString::fromLocal8Bit(said),
+                 u"wazuna-site: "_s + out +
+                     u": ほかの実行がこのフォルダーに書き込み中です。終わるのを待っています\n"_s);
+        QVERIFY(QDir(out).isEmpty());
+        ::close(held);
+        QVERIFY(waiting.waitForFinished(60000));
+        QCOMPARE(waiting.exitCode(), 0);
+        const QStringList site = pages(out);
+        QCOMPARE(site.size(), 8);
+
+        QVERIFY(RawSqlite(m_db).insertRecords(3000));
+        QProcess first;
+        QProcess second;
+        first.start(QStringLiteral(WAZUNA_SITE), {m_db, out});
+        second.start(QStringLiteral(WAZUNA_SITE), {m_db, out});
+        QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.exitCode(), 0);
+        // Every page of the 3,004 records, the index and three menu pages
+        // (two categories share sub100.html); no temporary file.
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3004 + 1 + 3);
     }
 
     // A program killed while it changed every record left its journal: the
