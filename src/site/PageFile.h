@@ -13,9 +13,11 @@ namespace PageFile
 
 enum class Outcome { Written, Unchanged, Failed };
 
-// A page that is there is replaced through a temporary file in the same
-// folder, renamed over it; no sync per file, which would make a large site
-// ten times slower. A page that is not there is written in place.
+// Every page, new or replaced, is written to a temporary file in the same
+// folder and renamed into place; no sync per file, which would make a large
+// site ten times slower. A page replaced keeps its permissions; one its
+// owner may not write, or a name that is not a plain file (a folder, a
+// named pipe, a device), is Failed with the reason and left as it is.
 Outcome write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Into a device (a test's buffer, say); false with the device's reason.

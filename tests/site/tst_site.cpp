@@ -11,11 +11,17 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +49,20 @@ QStringList files(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Everything in the folder, pipes and folders too.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The permission bits of a file, or -1.
+int modeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
 // A device that takes `room` bytes and then fails.
 class FailingDevice : public QIODevice
 {
@@ -68,6 +88,7 @@ private:
 } // namespace
 
 Q_DECLARE_METATYPE(Pages::Layout)
+Q_DECLARE_METATYPE(PageFile::Outcome)
 
 class TestSite : public QObject
 {
@@ -183,9 +204,11 @@ private slots:
             << u"a,1|b,2"_s << 2 << QString() << QStringList{u"old,x"_s, u"a,1"_s}
             << QStringList{Texts::indexNameMissing()}
             << QStringList{u"a.html"_s, u"old.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+        // The menu links to every record, so every record gets its page.
         QTest::newRow("listed before a record was added")
             << u"a,1|a,1|a,1"_s << 2 << u"index.html"_s << QStringList() << QStringList()
-            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s,
+                           u"qa003.html"_s};
         QTest::newRow("listed before records were deleted")
             << u"a,1"_s << 5 << u"index.html"_s << QStringList() << QStringList()
             << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s};
@@ -282,6 +305,125 @@ private slots:
         QString error;
         QVERIFY(!PageFile::write(full, "bytes", &error));
         QCOMPARE(error, u"No space left on device"_s);
+    }
+
+    // What is already at a page's name decides: nothing blocks on a pipe, a
+    // folder or a read-only page is left alone, a page replaced keeps its
+    // permissions, a new one gets the user's, and no temporary file stays.
+    void pageInPlace_data()
+    {
+        QTest::addColumn<QString>("there"); // "", "file", "pipe" or "folder"
+        QTest::addColumn<int>("oldMode");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<PageFile::Outcome>("outcome");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("after");
+        using O = PageFile::Outcome;
+        QTest::newRow("named pipe") << u"pipe"_s << 0644 << QByteArray("new") << 022 << O::Failed
+                                    << Texts::Reason::notAFile() << 0644 << QByteArray();
+        QTest::newRow("folder") << u"folder"_s << 0755 << QByteArray("new") << 022 << O::Failed
+                                << Texts::Reason::isFolder() << 0755 << QByteArray();
+        QTest::newRow("changed page keeps 0640")
+            << u"file"_s << 0640 << QByteArray("new") << 022 << O::Written << QString() << 0640
+            << QByteArray("new");
+        QTest::newRow("changed page keeps 0666 past the umask")
+            << u"file"_s << 0666 << QByteArray("new") << 022 << O::Written << QString() << 0666
+            << QByteArray("new");
+        QTest::newRow("changed page keeps 0604 under umask 077")
+            << u"file"_s << 0604 << QByteArray("new") << 077 << O::Written << QString() << 0604
+            << QByteArray("new");
+        QTest::newRow("read-only page refused")
+            << u"file"_s << 0444 << QByteArray("new") << 022 << O::Failed
+            << Texts::Reason::readOnly() << 0444 << QByteArray("old");
+        QTest::newRow("owner may not write, others may")
+            << u"file"_s << 0466 << QByteArray("new") << 022 << O::Failed
+            << Texts::Reason::readOnly() << 0466 << QByteArray("old");
+        QTest::newRow("read-only page already right")
+            << u"file"_s << 0444 << QByteArray("old") << 022 << O::Unchanged << QString() << 0444
+            << QByteArray("old");
+        QTest::newRow("new page under umask 077")
+            << QString() << 0 << QByteArray("new") << 077 << O::Written << QString() << 0600
+            << QByteArray("new");
+        QTest::newRow("new page under umask 022")
+            << QString() << 0 << QByteArray("new") << 022 << O::Written << QString() << 0644
+            << QByteArray("new");
+    }
+
+    void pageInPlace()
+    {
+        QFETCH(QString, there);
+        QFETCH(int, oldMode);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, umask);
+        QFETCH(PageFile::Outcome, outcome);
+        QFETCH(QString, reason);
+        QFETCH(int, mode);
+        QFETCH(QByteArray, after);
+        const QString out = outputFolder(u"out"_s);
+        const QString page = out + u"/qa001.html"_s;
+        const QByteArray name = QFile::encodeName(page);
+        if (there == u"file"_s)
+            QVERIFY(writeFile(page, "old"));
+        else if (there == u"pipe"_s)
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else if (there == u"folder"_s)
+            QVERIFY(QDir().mkdir(page));
+        if (!there.isEmpty())
+            QCOMPARE(::chmod(name.constData(), mode_t(oldMode)), 0);
+
+        const mode_t oldMask = ::umask(mode_t(umask));
+        ::alarm(10); // a write stuck on the pipe ends the test rather than hanging it
+        QString error;
+        const PageFile::Outcome got = PageFile::write(page, bytes, &error);
+        ::alarm(0);
+        ::umask(oldMask);
+
+        QCOMPARE(got, outcome);
+        QCOMPARE(error, reason);
+        QCOMPARE(modeOf(page), mode);
+        if (there.isEmpty() || there == u"file"_s)
+            QCOMPARE(contents(page), after);
+        QCOMPARE(entries(out), QStringList{u"qa001.html"_s});
+    }
+
+    // A run killed halfway through a page (here by the file size limit)
+    // leaves no part of it under the page's name, only a leftover that the
+    // next run removes.
+    void pageCutShort_data()
+    {
+        QTest::addColumn<QByteArray>("old"); // empty: no page yet
+        QTest::newRow("new page") << QByteArray();
+        QTest::newRow("changed page") << QByteArray("old page");
+    }
+
+    void pageCutShort()
+    {
+        QFETCH(QByteArray, old);
+        const QString out = outputFolder(u"out"_s);
+        const QString page = out + u"/qa001.html"_s;
+        if (!old.isEmpty())
+            QVERIFY(writeFile(page, old));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            const rlimit small{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            PageFile::write(page, QByteArray(65536, 'x'));
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), SIGXFSZ);
+        QCOMPARE(QFileInfo::exists(page), !old.isEmpty());
+        if (!old.isEmpty())
+            QCOMPARE(contents(page), old);
+        QCOMPARE(PageFile::removeLeftovers(out), 1);
+        QCOMPARE(entries(out), old.isEmpty() ? QStringList() : QStringList{u"qa001.html"_s});
     }
 };
 
