@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QIODevice>
 
 #include <atomic>
 #include <cerrno>
@@ -189,16 +188,6 @@ Outcome writeOrKeep(const QByteArray &name, const QByteArray &bytes, QString *er
 Outcome write(const QString &path, const QByteArray &bytes, QString *error)
 {
     return writeOrKeep(QFile::encodeName(path), bytes, error);
-}
-
-bool write(QIODevice &device, const QByteArray &bytes, QString *error)
-{
-    if (device.write(bytes) != bytes.size()) {
-        if (error)
-            *error = device.errorString();
-        return false;
-    }
-    return true;
 }
 
 int removeLeftovers(const QString &folder)

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QIODevice;
-
 // Writing a page: whole or not at all, and not at all when the file
 // already holds exactly these bytes (its time stays, so an upload by rsync
 // or FTP sends only what changed).
@@ -19,9 +17,6 @@ enum class Outcome { Written, Unchanged, Failed };
 // owner may not write, or a name that is not a plain file (a folder, a
 // named pipe, a device), is Failed with the reason and left as it is.
 Outcome write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-
-// Into a device (a test's buffer, say); false with the device's reason.
-bool write(QIODevice &device, const QByteArray &bytes, QString *error = nullptr);
 
 // Removes what an interrupted run left in `folder`, so it is never
 // published; gives how many files it removed.

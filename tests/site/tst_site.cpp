@@ -8,7 +8,6 @@
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -62,28 +61,6 @@ int modeOf(const QString &path)
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
-
-// A device that takes `room` bytes and then fails.
-class FailingDevice : public QIODevice
-{
-public:
-    explicit FailingDevice(qint64 room) : m_room(room) { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 size) override
-    {
-        if (size > m_room) {
-            setErrorString(u"No space left on device"_s);
-            return -1;
-        }
-        m_room -= size;
-        return size;
-    }
-
-private:
-    qint64 m_room;
-};
 
 } // namespace
 
@@ -280,7 +257,7 @@ private slots:
     }
 
     // Whole or not at all: a page replaced is never half written, what an
-    // interrupted run left is removed, and a device's failure is reported.
+    // interrupted run left is removed.
     void writingPages()
     {
         const QString out = outputFolder(u"out"_s);
@@ -296,15 +273,6 @@ private slots:
         QCOMPARE(files(out), (QStringList{u"notes.tmp"_s, u"qa001.html"_s}));
         QCOMPARE(PageFile::join(u"/"_s, u"qa001.html"_s), u"/qa001.html"_s);
         QCOMPARE(PageFile::join(u"/a"_s, u"qa001.html"_s), u"/a/qa001.html"_s);
-
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QVERIFY(PageFile::write(buffer, "bytes"));
-        QCOMPARE(buffer.data(), QByteArray("bytes"));
-        FailingDevice full(3);
-        QString error;
-        QVERIFY(!PageFile::write(full, "bytes", &error));
-        QCOMPARE(error, u"No space left on device"_s);
     }
 
     // What is already at a page's name decides: nothing blocks on a pipe, a
