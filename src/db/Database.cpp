@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "Texts.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,15 +26,6 @@ void setError(QString *error, const QString &text)
 {
     if (error)
         *error = text;
-}
-
-// The permissions a new file of the user gets: what open(2) and the umask
-// give it, not the fixed ones of a temporary file.
-void giveNewFilePermissions(const QString &path)
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
 }
 
 // One open connection; closed when it goes out of scope.
@@ -348,7 +340,7 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
         if (!c.exec("COMMIT", error))
             return false;
     }
-    giveNewFilePermissions(temp.fileName());
+    ::chmod(QFile::encodeName(temp.fileName()).constData(), WholeFile::newFileMode());
     const QByteArray from = QFile::encodeName(temp.fileName());
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
     // Without `replace`, a file that appeared meanwhile is not overwritten:

@@ -31,6 +31,13 @@ bool fail(QString *error, int code)
 
 } // namespace
 
+unsigned newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 bool writeAll(int fd, const QByteArray &bytes)
 {
     const char *at = bytes.constData();
@@ -78,9 +85,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
             return errno == EACCES ? fail(error, Texts::Reason::readOnly()) : fail(error, errno);
         mode = old.st_mode & 07777;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = mode_t(newFileMode());
     }
 
     QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +

@@ -17,6 +17,10 @@ namespace WholeFile
 // then untouched and no temporary file is left.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// The permissions a new file of the user gets: 0666 less the umask, not
+// the fixed ones of a temporary file.
+unsigned newFileMode();
+
 // Every byte into an open file, going on after a short write or a signal;
 // false with errno set.
 bool writeAll(int fd, const QByteArray &bytes);
