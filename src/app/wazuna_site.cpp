@@ -1,5 +1,5 @@
 // wazuna-site: the site of a collection, written without the window.
-//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] DATABASE OUTDIR
+//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--prune] DATABASE OUTDIR
 // The same pages, byte for byte, as ＨＰ作成 after データ表示.
 #include "db/Database.h"
 #include "db/Texts.h"
@@ -65,7 +65,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption bigTitle(
         QStringLiteral("big-title"),
         QStringLiteral("A larger heading on the menu pages (table layout only)."));
-    parser.addOptions({index, title, table, bigTitle});
+    const QCommandLineOption prune(
+        QStringLiteral("prune"),
+        QStringLiteral("Remove the pages an earlier run wrote into OUTDIR and this one did not, "
+                       "while they hold what that run wrote. Without it they are only listed."));
+    parser.addOptions({index, title, table, bigTitle, prune});
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
                                  QStringLiteral("The folder for the pages, made when missing."));
@@ -134,7 +138,28 @@ int main(int argc, char *argv[])
         problem(report.failureMessage());
     if (report.readFailed)
         return 2;
-    const qsizetype problems = report.problems.size() + (report.failed ? 1 : 0);
+    qsizetype problems = report.problems.size() + (report.failed ? 1 : 0);
+    // Pages of records and categories gone since an earlier run: listed,
+    // and removed when asked; neither is a problem of this run.
+    if (!report.stale.isEmpty()) {
+        line(stderr, QStringLiteral("wazuna-site: %1: %2")
+                         .arg(args.at(1), Texts::stalePages(report.stale).section(u'\n', 0, 0)));
+        for (const QString &name : report.stale)
+            line(stderr, QStringLiteral("  ") + name);
+        if (parser.isSet(prune)) {
+            const PruneReport pruned = SiteGenerator::prune(options.folder);
+            line(stderr, QStringLiteral("wazuna-site: %1: %2")
+                             .arg(args.at(1), Texts::stalePagesRemoved(pruned.removed)));
+            for (const QString &text : pruned.problems)
+                problem(text);
+            if (pruned.failed)
+                problem(Texts::stalePagesNotRemoved(pruned.failed, pruned.firstFailedPath,
+                                                    pruned.firstFailure));
+            problems += pruned.problems.size() + (pruned.failed ? 1 : 0);
+        } else {
+            line(stderr, QStringLiteral("wazuna-site: --prune removes them"));
+        }
+    }
     std::printf("%d written, %d unchanged, %lld problem%s\n", report.written, report.unchanged,
                 static_cast<long long>(problems), problems == 1 ? "" : "s");
     return problems ? 1 : 0;

@@ -398,6 +398,48 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
     return true;
 }
 
+bool Database::scanWithKinds(const std::function<void(const QStringList &)> &kinds,
+                             const std::function<bool(const QaRecord &)> &visit,
+                             QString *error) const
+{
+    Connection c;
+    if (!openVerified(c, m_path, ReadFlags, error) || !c.exec("BEGIN", error))
+        return false;
+    // A read transaction ends with the connection; nothing to commit.
+    {
+        Statement st(c, "SELECT DISTINCT coalesce(kind, '') FROM tbl1");
+        if (!st.ok()) {
+            setError(error, c.lastError());
+            return false;
+        }
+        QStringList found;
+        int rc;
+        while ((rc = st.step()) == SQLITE_ROW)
+            found.append(st.text(0));
+        if (rc != SQLITE_DONE) {
+            setError(error, c.lastError());
+            return false;
+        }
+        kinds(found);
+    }
+    const QByteArray sql = QByteArray(columnsOf(Fields::All)) + " ORDER BY No";
+    Statement st(c, sql.constData());
+    if (!st.ok()) {
+        setError(error, c.lastError());
+        return false;
+    }
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
+        if (!visit(recordAt(st)))
+            return true;
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, c.lastError());
+        return false;
+    }
+    return true;
+}
+
 std::optional<qint64> Database::add(const QaRecord &record, QString *error) const
 {
     Connection c;

@@ -51,6 +51,13 @@ public:
     bool scan(const std::function<bool(const QaRecord &)> &visit, QString *error = nullptr,
               Fields fields = Fields::All, const QString *kind = nullptr) const;
 
+    // Every category (a NULL as empty text) each once, then every record in
+    // the order stored, from one state of the table: whatever another
+    // program adds meanwhile is in both or in neither.
+    bool scanWithKinds(const std::function<void(const QStringList &)> &kinds,
+                       const std::function<bool(const QaRecord &)> &visit,
+                       QString *error = nullptr) const;
+
     // Stores a record and gives its new number.
     std::optional<qint64> add(const QaRecord &record, QString *error = nullptr) const;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cerrno>
 #include <cstring>
@@ -94,6 +95,63 @@ inline QString unsafePageName(const QString &text)
     return QStringLiteral("ファイル名に NUL 文字（U+0000）が含まれているため、"
                           "ページを作成しませんでした\n") +
            QString(text).replace(QChar(0), QLatin1StringView("\\0"));
+}
+// One file name that two or more pages of a run wanted; the last of them
+// is the page written. `pages` says which, one a line, in the order of
+// writing.
+inline QString pageNameShared(const QString &name, const QStringList &pages)
+{
+    return QStringLiteral(
+               "%1 は次のページが同じ名前で使っています。書いたのは最後のページだけです\n")
+               .arg(name) +
+           pages.join(u'\n');
+}
+inline QString qaPageOf(qint64 no, const QString &quest)
+{
+    return QStringLiteral("番号%1「%2」のページ").arg(no).arg(quest);
+}
+inline QString indexPageOf(const QString &name)
+{
+    return QStringLiteral("indexファイル（%1）").arg(name);
+}
+inline QString menuPageOf(const QString &kind)
+{
+    return QStringLiteral("種類「%1」のページ").arg(kind);
+}
+// Pages an earlier run wrote into the folder and this one did not (those
+// of records and categories gone since); the first few are named.
+inline QString stalePages(const QStringList &names)
+{
+    constexpr qsizetype Shown = 5;
+    QString list = names.mid(0, Shown).join(u'\n');
+    if (names.size() > Shown)
+        list += QStringLiteral("\nほか%1個").arg(names.size() - Shown);
+    return QStringLiteral(
+               "前回までにこのフォルダーに作成したページのうち%1個は、今回は作成していません"
+               "（削除したデータや種類のページです）\n")
+               .arg(names.size()) +
+           list;
+}
+inline QString removeStalePages()
+{
+    return QStringLiteral("これらのページを削除しますか？");
+}
+inline QString stalePagesRemoved(int count)
+{
+    return QStringLiteral("%1個のページを削除しました").arg(count);
+}
+inline QString stalePagesNotRemoved(int count, const QString &firstPath, const QString &reason)
+{
+    return QStringLiteral("%1個のページを削除できませんでした\n%2\n%3")
+        .arg(count)
+        .arg(firstPath, reason);
+}
+// The record of the pages written, which finds them again next time.
+inline QString pageRecordNotSaved(const QString &reason)
+{
+    return QStringLiteral("作成したページの記録を保存できませんでした。"
+                          "次回、古いページを見つけられません\n") +
+           reason;
 }
 inline QString pagesNotWritten(int count, const QString &firstPath, const QString &reason)
 {

@@ -283,4 +283,25 @@ void HtmlTab::Command14_Click()
     File1->refresh();
     // Pages that could not be written are reported, never passed off as done.
     m_dialogs.message(report.failed ? report.failureMessage() : Texts::siteMade());
+    if (!report.stale.isEmpty())
+        offerToRemove(options.folder, report.stale);
+}
+
+void HtmlTab::offerToRemove(const QString &folder, const QStringList &stale)
+{
+    // Removing is the user's choice, never the default: a page may still be
+    // linked from elsewhere.
+    if (!m_dialogs.ask(Texts::stalePages(stale) + u'\n' + Texts::removeStalePages(),
+                       QStringLiteral("古いページ削除確認"), Dialogs::Icon::Warning,
+                       Dialogs::Default::No))
+        return;
+    const PruneReport pruned = SiteGenerator::prune(folder);
+    for (const QString &problem : pruned.problems)
+        m_dialogs.message(problem);
+    File1->refresh();
+    if (pruned.failed)
+        m_dialogs.message(Texts::stalePagesNotRemoved(pruned.failed, pruned.firstFailedPath,
+                                                      pruned.firstFailure));
+    else if (pruned.problems.isEmpty() || pruned.removed)
+        m_dialogs.message(Texts::stalePagesRemoved(pruned.removed));
 }

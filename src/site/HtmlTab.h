@@ -67,6 +67,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Asks whether to remove the pages an earlier run left, and does.
+    void offerToRemove(const QString &folder, const QStringList &stale);
+
     RecordLists &m_lists;
     const Session &m_session;
     Dialogs &m_dialogs;

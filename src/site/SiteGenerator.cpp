@@ -2,6 +2,7 @@
 
 #include "Cp932.h"
 #include "PageFile.h"
+#include "SiteRecord.h"
 #include "db/CategoryGroups.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
@@ -40,14 +41,22 @@ bool unsafe(const QString &name)
     return name.contains(u'/') || name.contains(QChar(0));
 }
 
-// Writes pages on a few threads: most of a run is the kernel's work on
-// files, which one thread leaves half idle. The pages of one name always go
-// to the same thread, in order, so a page written twice ends as the later.
+// One page to write: its name, and how to build its text, which is done
+// on a writer's thread.
+struct Page {
+    QString name;
+    std::function<QString()> text;
+};
+
+// Builds, encodes and writes pages on a few threads: most of an unchanged
+// re-run is building and encoding, most of a fresh one the kernel's work
+// on files, and one thread leaves either half idle. The pages of one name
+// always go to the same thread, in order.
 class Writers
 {
 public:
-    explicit Writers(SiteReport &report)
-        : m_report(report),
+    Writers(const QString &folder, SiteReport &report)
+        : m_folder(folder), m_report(report),
           m_queues(std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
     {
         for (Queue &queue : m_queues)
@@ -57,12 +66,12 @@ public:
     Writers &operator=(const Writers &) = delete;
     ~Writers() { finish(); }
 
-    void submit(const QString &path, QByteArray bytes)
+    void submit(Page page)
     {
-        Queue &queue = m_queues[qHash(path, 0) % m_queues.size()];
+        Queue &queue = m_queues[qHash(page.name, 0) % m_queues.size()];
         std::unique_lock lock(queue.mutex);
         queue.roomy.wait(lock, [&] { return queue.jobs.size() < QueueLimit; });
-        queue.jobs.push_back({m_submitted++, path, std::move(bytes)});
+        queue.jobs.push_back({m_submitted++, std::move(page)});
         // Waking a thread costs a system call: only one that may be asleep.
         if (queue.jobs.size() == 1)
             queue.ready.notify_one();
@@ -83,13 +92,27 @@ public:
 
     int done() const { return m_done.load(); }
 
+    // After finish: what each page written or found unchanged holds, and
+    // the names of those that could not be written.
+    SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
+    {
+        SiteRecord::Pages all;
+        for (Queue &queue : m_queues) {
+            all.reserve(all.size() + queue.written.size());
+            for (auto &[name, page] : queue.written)
+                all.insert(std::move(name), page);
+            queue.written.clear();
+            failedNames += std::move(queue.failed);
+        }
+        return all;
+    }
+
 private:
     static constexpr size_t QueueLimit = 256;
 
     struct Job {
         qsizetype index;
-        QString path;
-        QByteArray bytes;
+        Page page;
     };
     struct Queue {
         std::mutex mutex;
@@ -97,6 +120,10 @@ private:
         std::condition_variable roomy;
         std::deque<Job> jobs;
         bool closed = false;
+        // Touched by the queue's own thread only.
+        Cp932 encoder;
+        std::vector<std::pair<QByteArray, SiteRecord::Page>> written;
+        QList<QByteArray> failed;
     };
 
     void work(Queue &queue)
@@ -115,15 +142,22 @@ private:
                     queue.roomy.notify_one();
             }
             for (Job &job : batch)
-                write(job);
+                write(queue, job);
             batch.clear();
         }
     }
 
-    void write(const Job &job)
+    void write(Queue &queue, const Job &job)
     {
+        const QByteArray bytes = queue.encoder.encode(job.page.text());
+        const QString path = PageFile::join(m_folder, job.page.name);
         QString error;
-        const PageFile::Outcome outcome = PageFile::write(job.path, job.bytes, &error);
+        const PageFile::Outcome outcome = PageFile::write(path, bytes, &error);
+        if (outcome == PageFile::Outcome::Failed)
+            queue.failed.append(QFile::encodeName(job.page.name));
+        else
+            queue.written.push_back({QFile::encodeName(job.page.name),
+                                     {SiteRecord::hashOf(bytes), bytes.size(), false}});
         {
             const std::lock_guard lock(m_reportMutex);
             switch (outcome) {
@@ -137,7 +171,7 @@ private:
                 // The first in the order of writing, whichever thread saw it.
                 if (m_report.failed++ == 0 || job.index < m_firstFailed) {
                     m_firstFailed = job.index;
-                    m_report.firstFailedPath = job.path;
+                    m_report.firstFailedPath = path;
                     m_report.firstFailure = error;
                 }
                 break;
@@ -146,6 +180,7 @@ private:
         ++m_done;
     }
 
+    const QString m_folder;
     SiteReport &m_report;
     std::vector<Queue> m_queues;
     std::vector<std::thread> m_threads;
@@ -197,24 +232,27 @@ class Run
 {
 public:
     Run(const SiteOptions &options, const Progress &progress)
-        : m_options(options), m_progress(progress), m_writers(report)
+        : m_progress(progress), m_writers(options.folder, report)
     {
     }
 
-    void write(const QString &name, const QString &text)
+    void write(Page page)
     {
-        m_writers.submit(PageFile::join(m_options.folder, name), m_encoder.encode(text));
+        m_writers.submit(std::move(page));
         if (m_progress)
             m_progress(m_writers.done(), m_total);
     }
 
-    // Every page written: the report is complete.
-    SiteReport finish()
+    // Every page written: the report is complete but for the record.
+    void finish()
     {
         m_writers.finish();
         if (m_progress)
             m_progress(m_total, m_total);
-        return report;
+    }
+    SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
+    {
+        return m_writers.takeWritten(failedNames);
     }
 
     void problem(const QString &text) { report.problems.append(text); }
@@ -223,12 +261,101 @@ public:
     SiteReport report;
 
 private:
-    const SiteOptions &m_options;
     const Progress &m_progress;
-    Cp932 m_encoder;
     Writers m_writers;
     int m_total = 0;
 };
+
+// A page written after every Q&A page (the index, a menu page) or, in its
+// place, a problem to report.
+struct Later {
+    QString name; // empty for a problem
+    QString what; // who wants the name, or the problem
+    QString kind; // the category of a menu page; null for the index
+};
+
+// The index page and the menu pages of `categories`, in the order of
+// writing; one category without a comma ends the menu pages.
+QList<Later> laterPages(const SiteOptions &options, const QStringList &categories, bool anyRows)
+{
+    QList<Later> later;
+    if (options.indexName.isEmpty()) {
+        later.append({{}, Texts::indexNameMissing(), {}});
+    } else {
+        if (!anyRows)
+            later.append({{}, Texts::noRecords(), {}});
+        if (unsafe(options.indexName))
+            later.append({{}, Texts::unsafePageName(options.indexName), {}});
+        else
+            later.append({options.indexName, Texts::indexPageOf(options.indexName), {}});
+    }
+    for (const QString &kind : categories) {
+        const std::optional<CategoryKey> key = CategoryKey::split(kind);
+        if (!key) {
+            later.append({{}, Texts::badCategory(), {}});
+            break;
+        }
+        if (unsafe(key->stem))
+            later.append({{}, Texts::unsafePageName(kind), {}});
+        else
+            later.append({Pages::subPageName(key->stem), Texts::menuPageOf(kind), kind});
+    }
+    return later;
+}
+
+// Names wanted by more than one page, each with the pages that wanted it,
+// in the order they became known.
+class Claims
+{
+public:
+    void add(const QString &name, const QString &what)
+    {
+        QStringList &list = m_whose[name];
+        if (list.isEmpty())
+            m_order.append(name);
+        list.append(what);
+    }
+    bool contains(const QString &name) const { return m_whose.contains(name); }
+    void report(SiteReport &report) const
+    {
+        for (const QString &name : m_order)
+            report.problems.append(Texts::pageNameShared(name, m_whose.value(name)));
+    }
+
+private:
+    QHash<QString, QStringList> m_whose;
+    QStringList m_order;
+};
+
+// Keeps the record of what the run wrote, and finds the pages an earlier
+// run wrote that this one did not, still as that run left them. A page
+// that could not be written this time stays in the record as it was; after
+// a failed reading nothing is taken for stale.
+void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &run,
+                 SiteReport &report)
+{
+    QList<QByteArray> failedNames;
+    SiteRecord::Pages now = run.takeWritten(failedNames);
+    for (const QByteArray &name : std::as_const(failedNames))
+        if (const auto it = before.constFind(name); it != before.cend())
+            now.insert(name, {it->hash, it->size, false});
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (now.contains(it.key()))
+            continue;
+        if (report.readFailed) {
+            now.insert(it.key(), *it);
+        } else if (SiteRecord::stillOurs(folder, it.key(), *it)) {
+            now.insert(it.key(), {it->hash, it->size, true});
+            report.stale.append(QFile::decodeName(it.key()));
+        }
+    }
+    report.stale.sort();
+    if (now.isEmpty() && before.isEmpty())
+        return;
+    QString error;
+    if (!SiteRecord::write(folder, now, &error))
+        report.problems.append(Texts::pageRecordNotSaved(error));
+}
 
 } // namespace
 
@@ -248,81 +375,169 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     run.setTotal(int(expected) + 1);
     // What is left of runs that no longer hold the lock.
     PageFile::removeLeftovers(options.folder);
+    const SiteRecord::Pages before = SiteRecord::read(options.folder);
 
-    // The Q&A page of every record read, and every record grouped for the
-    // menu pages, in one pass: one reading, so every page a menu links to
-    // is one the run wrote, whatever was added since the listing.
+    // The categories come first, from the same reading as the records: the
+    // index and the menu pages are then known before any Q&A page is
+    // written, and a Q&A page whose name a later page takes is not written
+    // at all. The Q&A page of every record read is written, so every page a
+    // menu links to is one the run wrote, whatever was added since the
+    // listing.
+    QStringList categories = categoriesBefore;
+    bool anyRows = false;
+    QList<Later> later;
+    QHash<QString, int> laterCount;
+    Claims claims;
     CategoryGrouper grouper;
     qsizetype rows = 0;
+
+    // The Q&A page of a record is held until the next record is read: two
+    // records that share a number (a table another program made) share a
+    // page name, and then only the later one is written.
+    struct Held {
+        QString name;
+        QaRecord record;
+        QString backLink;
+        QString what() const { return Texts::qaPageOf(record.no, record.quest); }
+    };
+    std::optional<Held> held;
+    const auto flush = [&] {
+        if (!held)
+            return;
+        if (laterCount.contains(held->name) || claims.contains(held->name))
+            claims.add(held->name, held->what());
+        if (!laterCount.contains(held->name))
+            run.write(
+                {held->name, [r = std::move(held->record), back = std::move(held->backLink),
+                              layout = options.layout] { return Pages::qaPage(r, back, layout); }});
+        held.reset();
+    };
+
     QString error;
-    const bool read = db.scan(
+    const bool read = db.scanWithKinds(
+        [&](const QStringList &kinds) {
+            anyRows = !kinds.isEmpty();
+            if (anyRows && !options.indexName.isEmpty())
+                categories = CategoryKey::sortedDistinct(kinds);
+            later = laterPages(options, categories, anyRows);
+            for (const Later &page : std::as_const(later))
+                if (!page.name.isEmpty())
+                    ++laterCount[page.name];
+        },
         [&](const QaRecord &r) {
             ++rows;
-            if (const std::optional<CategoryKey> key = CategoryKey::split(r.kind))
-                run.write(Pages::qaPageName(r.no),
-                          Pages::qaPage(r, Pages::subPageName(key->stem), options.layout));
-            else
-                run.problem(Texts::badCategory());
             grouper.add(r);
+            const std::optional<CategoryKey> key = CategoryKey::split(r.kind);
+            if (!key) {
+                run.problem(Texts::badCategory());
+                return true;
+            }
+            const QString name = Pages::qaPageName(r.no);
+            if (held && held->name == name)
+                claims.add(name, held->what());
+            else
+                flush();
+            held = Held{name, r, Pages::subPageName(key->stem)};
             return true;
         },
         &error);
     if (!read) {
+        held.reset();
         run.problem(Texts::cannotReadFile(db.path(), error));
         run.report.readFailed = true;
         run.report.categories = categoriesBefore;
-        return run.finish();
-    }
-    const QList<CategoryGroup> groups = grouper.take();
-
-    // The index page, which also settles the categories.
-    QStringList categories = categoriesBefore;
-    if (options.indexName.isEmpty()) {
-        run.problem(Texts::indexNameMissing());
     } else {
-        if (rows == 0) {
-            run.problem(Texts::noRecords());
-        } else {
-            categories.clear();
-            for (const CategoryGroup &g : groups)
-                categories.append(g.kind);
-        }
-        run.setTotal(int(rows) + 1 + int(categories.size()));
-        if (unsafe(options.indexName)) {
-            run.problem(Texts::unsafePageName(options.indexName));
-        } else {
-            QString stoppedAt;
-            const QString page = Pages::indexPage(options.title, categories, options.layout,
-                                                  options.bigTitle, &stoppedAt);
-            run.write(options.indexName, page);
-            if (!stoppedAt.isNull())
-                run.problem(Texts::badCategory() + u'\n' + stoppedAt);
-        }
-    }
-    run.setTotal(int(rows) + 1 + int(categories.size()));
-    run.report.categories = categories;
+        flush();
+        run.setTotal(int(rows) + int(laterCount.size()));
+        if (!options.indexName.isEmpty() && anyRows)
+            run.report.categories = categories;
+        else
+            run.report.categories = categoriesBefore;
 
-    // One menu page a category; one without a comma ends them.
-    QHash<QString, const CategoryGroup *> groupOf;
-    for (const CategoryGroup &g : groups)
-        groupOf.insert(g.kind, &g);
-    for (const QString &kind : std::as_const(categories)) {
-        const std::optional<CategoryKey> key = CategoryKey::split(kind);
-        if (!key) {
-            run.problem(Texts::badCategory());
-            break;
+        // Then the index page and one menu page a category, each name
+        // written once, by the last page that wants it.
+        const QList<CategoryGroup> groups = grouper.take();
+        QHash<QString, const CategoryGroup *> groupOf;
+        for (const CategoryGroup &g : groups)
+            groupOf.insert(g.kind, &g);
+        QHash<QString, int> seen;
+        for (const Later &page : std::as_const(later)) {
+            if (page.name.isEmpty()) {
+                run.problem(page.what);
+                continue;
+            }
+            const bool last = ++seen[page.name] == laterCount.value(page.name);
+            if (laterCount.value(page.name) > 1 || claims.contains(page.name))
+                claims.add(page.name, page.what);
+            if (page.kind.isNull()) {
+                // Built here, for the problem it may report in its turn.
+                QString stoppedAt;
+                const QString text = Pages::indexPage(options.title, categories, options.layout,
+                                                      options.bigTitle, &stoppedAt);
+                if (last)
+                    run.write({page.name, [text] { return text; }});
+                if (!stoppedAt.isNull())
+                    run.problem(Texts::badCategory() + u'\n' + stoppedAt);
+                continue;
+            }
+            if (!last)
+                continue;
+            static const CategoryGroup none;
+            const CategoryGroup group = *groupOf.value(page.kind, &none);
+            const std::optional<CategoryKey> key = CategoryKey::split(page.kind);
+            run.write({page.name, [group, title = key->title, &options] {
+                           return Pages::subPage(title, group.nos, group.quests, options.indexName,
+                                                 options.layout, options.bigTitle);
+                       }});
         }
-        if (unsafe(key->stem)) {
-            run.problem(Texts::unsafePageName(kind));
-            continue;
-        }
-        static const CategoryGroup none;
-        const CategoryGroup *group = groupOf.value(kind, &none);
-        run.write(Pages::subPageName(key->stem),
-                  Pages::subPage(key->title, group->nos, group->quests, options.indexName,
-                                 options.layout, options.bigTitle));
     }
-    return run.finish();
+    run.finish();
+    SiteReport report = std::move(run.report);
+    claims.report(report);
+    recordPages(options.folder, before, run, report);
+    return report;
+}
+
+PruneReport prune(const QString &folder, const std::function<void()> &waitForFolder)
+{
+    PruneReport report;
+    FolderLock lock(folder);
+    if (!lock.take(waitForFolder)) {
+        report.problems.append(Texts::folderBusy() + u'\n' + folder);
+        return report;
+    }
+    // What the latest run found stale, read again under the lock: a run
+    // since may have written one of these names anew.
+    SiteRecord::Pages pages = SiteRecord::read(folder);
+    QList<QByteArray> names;
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        if (it->stale)
+            names.append(it.key());
+    std::sort(names.begin(), names.end());
+    for (const QByteArray &name : std::as_const(names)) {
+        // A page the user has changed or replaced is theirs now: it stays,
+        // and leaves the record.
+        if (SiteRecord::stillOurs(folder, name, pages.value(name))) {
+            const QString path = PageFile::join(folder, QFile::decodeName(name));
+            if (::unlink(QFile::encodeName(path).constData()) != 0) {
+                const int code = errno;
+                if (code != ENOENT) {
+                    if (report.failed++ == 0) {
+                        report.firstFailedPath = path;
+                        report.firstFailure = Texts::Reason::ofErrno(code);
+                    }
+                    continue;
+                }
+            } else {
+                ++report.removed;
+            }
+        }
+        pages.remove(name);
+    }
+    QString error;
+    if (!names.isEmpty() && !SiteRecord::write(folder, pages, &error))
+        report.problems.append(Texts::pageRecordNotSaved(error));
+    return report;
 }
 
 } // namespace SiteGenerator

@@ -29,9 +29,23 @@ struct SiteReport {
     int failed = 0;
     QString firstFailedPath;
     QString firstFailure;
+    // Pages that an earlier run wrote into the folder and this one did not,
+    // still as that run left them; `prune` removes them.
+    QStringList stale;
 
     // The message about pages that could not be written; empty when none.
     QString failureMessage() const;
+};
+
+// What removing the stale pages did.
+struct PruneReport {
+    int removed = 0;
+    int failed = 0;
+    QString firstFailedPath;
+    QString firstFailure;
+    // Messages for the user: another run was writing the folder, or the
+    // record of the pages could not be saved.
+    QStringList problems;
 };
 
 // The whole site in one run: the page of every record, the index page,
@@ -49,5 +63,10 @@ using Progress = std::function<void(int done, int total)>;
 SiteReport generate(const Database &db, const SiteOptions &options, qsizetype expected,
                     const QStringList &categoriesBefore, const Progress &progress = {},
                     const std::function<void()> &waitForFolder = {});
+
+// Removes the pages the latest run into `folder` found stale, those alone
+// and only while they hold what a run of ours wrote; anything else in the
+// folder is left alone. Waits for another run as `generate` does.
+PruneReport prune(const QString &folder, const std::function<void()> &waitForFolder = {});
 
 } // namespace SiteGenerator

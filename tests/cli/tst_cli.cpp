@@ -11,6 +11,7 @@
 #include "support/RawSqlite.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -69,7 +70,13 @@ class TestCli : public QObject
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // The command keeps its record of pages where the tests say.
+        static QTemporaryDir cache;
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    }
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
@@ -244,11 +251,42 @@ private slots:
         first.start(QStringLiteral(WAZUNA_SITE), {m_db, out});
         second.start(QStringLiteral(WAZUNA_SITE), {m_db, out});
         QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
-        QCOMPARE(first.exitCode(), 0);
-        QCOMPARE(second.exitCode(), 0);
-        // Every page of the 3,004 records, the index and three menu pages
-        // (two categories share sub100.html); no temporary file.
+        // Both report only the name two categories share, sub100.html.
+        QCOMPARE(first.exitCode(), 1);
+        QCOMPARE(second.exitCode(), 1);
+        const QByteArray shared = u"\nsub100.html は"_s.toUtf8();
+        QVERIFY(('\n' + first.readAllStandardError()).contains(shared));
+        QVERIFY(('\n' + second.readAllStandardError()).contains(shared));
+        // Every page of the 3,004 records, the index and three menu pages;
+        // no temporary file.
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3004 + 1 + 3);
+    }
+
+    // Pages of records gone since the last run are listed on standard
+    // error, not a problem, and removed only with --prune.
+    void stalePages()
+    {
+        const QString out = path(u"out"_s);
+        QCOMPARE(wazunaSite({m_db, out}).status, 0);
+        // The only record of the category ",先頭" goes, and its menu page.
+        QVERIFY(RawSqlite(m_db).exec("DELETE FROM tbl1 WHERE No = 3"));
+        const QStringList stale{u".html"_s, u"qa003.html"_s};
+        const QString listed = u"wazuna-site: "_s + out + u": "_s +
+                               Texts::stalePages(stale).section(u'\n', 0, 0) +
+                               u"\n  .html\n  qa003.html\n"_s;
+        QString summary = u"1 written, 5 unchanged, 0 problems\n"_s; // the index changed
+        for (const bool prune : {false, false, true}) {
+            const Run run =
+                wazunaSite(prune ? QStringList{u"--prune"_s, m_db, out} : QStringList{m_db, out});
+            QCOMPARE(run.status, 0);
+            QCOMPARE(run.out, summary);
+            summary = u"0 written, 6 unchanged, 0 problems\n"_s;
+            QCOMPARE(run.err, listed + (prune ? u"wazuna-site: "_s + out + u": "_s +
+                                                    Texts::stalePagesRemoved(2) + u'\n'
+                                              : u"wazuna-site: --prune removes them\n"_s));
+            QCOMPARE(QFileInfo::exists(out + u"/qa003.html"_s), !prune);
+        }
+        QCOMPARE(wazunaSite({u"--prune"_s, m_db, out}).err, QString());
     }
 
     // A program killed while it changed every record left its journal: the
@@ -261,12 +299,13 @@ private slots:
         QVERIFY(QFile::copy(m_db, copy));
         QVERIFY(RawSqlite::killWriterMidTransaction(m_db));
 
-        // 2,004 records, the index and four menu pages (sub100.html twice).
+        // 2,004 records, the index and three menu pages (sub100.html is
+        // written once, and reported).
         const Run committed = wazunaSite({copy, path(u"committed"_s)});
-        QCOMPARE(committed.out, u"2009 written, 0 unchanged, 0 problems\n"_s);
+        QCOMPARE(committed.out, u"2008 written, 0 unchanged, 1 problem\n"_s);
         const Run run = wazunaSite({m_db, path(u"site"_s)});
-        QCOMPARE(run.err, QString());
-        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, committed.err);
+        QCOMPARE(run.status, 1);
         QCOMPARE(run.out, committed.out);
         QCOMPARE(pages(path(u"site"_s)), pages(path(u"committed"_s)));
     }

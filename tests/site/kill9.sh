@@ -9,6 +9,7 @@ set -euo pipefail
 site=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export XDG_CACHE_HOME=$work/cache
 RANDOM=20030121
 
 # A database of 3,000 records in 30 categories, answers of 2 KB ending in $2.

@@ -203,6 +203,35 @@ private slots:
         QVERIFY(QFileInfo::exists(out + u"/sub/inside.html"_s));
     }
 
+    // A page left by an earlier run is offered for removal after the
+    // closing message: kept on いいえ (the default), removed on はい.
+    void stalePagesOffered()
+    {
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(Database(m_session.databasePath).add({0, u"sub1,一"_s, u"質問"_s, u"答え"_s}));
+        RecordLists lists(m_session, m_dialogs);
+        HtmlTab tab(lists, m_session, m_dialogs, m_desktop);
+        const QString out = path(u"out"_s);
+        QVERIFY(tab.setOutputFolder(out));
+        tab.Command13->click();
+        tab.Command14->click();
+        QVERIFY(Database(m_session.databasePath).removeFirstByQuestion(u"質問"_s).value_or(false));
+        for (const bool yes : {false, true}) {
+            m_dialogs.clear();
+            m_dialogs.answer(yes);
+            tab.Command14->click();
+            QVERIFY(m_dialogs.scriptUsedUp());
+            const QList<ScriptedDialogs::Shown> shown = m_dialogs.shown();
+            QCOMPARE(shown.at(0).text, Texts::siteMade());
+            QCOMPARE(shown.at(1).text,
+                     Texts::stalePages({u"qa001.html"_s}) + u'\n' + Texts::removeStalePages());
+            QCOMPARE(shown.at(1).button, Dialogs::Default::No);
+            QCOMPARE(QFileInfo::exists(out + u"/qa001.html"_s), !yes);
+            QCOMPARE(tab.File1->items(), files(out));
+        }
+        QCOMPARE(m_dialogs.messages().last(), Texts::stalePagesRemoved(1));
+    }
+
     void enterMovesOn()
     {
         RecordLists lists(m_session, m_dialogs);

@@ -5,6 +5,7 @@
 #include "site/PageFile.h"
 #include "site/Pages.h"
 #include "site/SiteGenerator.h"
+#include "site/SiteRecord.h"
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
@@ -170,36 +171,73 @@ private slots:
         QTest::addColumn<QStringList>("before"); // the categories of an earlier run
         QTest::addColumn<QStringList>("problems");
         QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<QStringList>("kept"); // a name two pages wanted, the title it holds
         const QString bad = Texts::badCategory();
         const QString unsafe = Texts::unsafePageName();
         QTest::newRow("a category without a comma")
             << u"a,1|nocomma|b,2|nocomma"_s << 4 << u"index.html"_s << QStringList()
             << QStringList{bad, bad, bad + u"\nnocomma"_s, bad}
             << QStringList{u"a.html"_s, u"b.html"_s, u"index.html"_s, u"qa001.html"_s,
-                           u"qa003.html"_s};
+                           u"qa003.html"_s}
+            << QStringList();
         QTest::newRow("no index name: earlier categories, empty back link")
             << u"a,1|b,2"_s << 2 << QString() << QStringList{u"old,x"_s, u"a,1"_s}
             << QStringList{Texts::indexNameMissing()}
-            << QStringList{u"a.html"_s, u"old.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+            << QStringList{u"a.html"_s, u"old.html"_s, u"qa001.html"_s, u"qa002.html"_s}
+            << QStringList();
         // The menu links to every record, so every record gets its page.
         QTest::newRow("listed before a record was added")
             << u"a,1|a,1|a,1"_s << 2 << u"index.html"_s << QStringList() << QStringList()
             << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s,
-                           u"qa003.html"_s};
+                           u"qa003.html"_s}
+            << QStringList();
         QTest::newRow("listed before records were deleted")
             << u"a,1"_s << 5 << u"index.html"_s << QStringList() << QStringList()
-            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s};
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s} << QStringList();
         QTest::newRow("a stem that leaves the folder")
             << u"../x,up|a,1"_s << 2 << u"index.html"_s << QStringList()
             << QStringList{unsafe + u"\n../x,up"_s}
-            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s};
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s}
+            << QStringList();
         QTest::newRow("an index name that leaves the folder")
             << u"a,1"_s << 1 << u"../index.html"_s << QStringList()
             << QStringList{unsafe + u"\n../index.html"_s}
-            << QStringList{u"a.html"_s, u"qa001.html"_s};
+            << QStringList{u"a.html"_s, u"qa001.html"_s} << QStringList();
         QTest::newRow("table emptied since listing")
             << QString() << 3 << u"index.html"_s << QStringList{u"a,1"_s}
-            << QStringList{Texts::noRecords()} << QStringList{u"a.html"_s, u"index.html"_s};
+            << QStringList{Texts::noRecords()} << QStringList{u"a.html"_s, u"index.html"_s}
+            << QStringList();
+        // Two pages that want one name: the later is written, once, and
+        // the name is reported after the other problems.
+        const auto shared = [](const QString &name, const QStringList &pages) {
+            return Texts::pageNameShared(name, pages);
+        };
+        QTest::newRow("two categories, one stem")
+            << u"sub100,初級編|sub100,初級,その2"_s << 2 << u"index.html"_s << QStringList()
+            << QStringList{shared(u"sub100.html"_s, {Texts::menuPageOf(u"sub100,初級,その2"_s),
+                                                     Texts::menuPageOf(u"sub100,初級編"_s)})}
+            << QStringList{u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s, u"sub100.html"_s}
+            << QStringList{u"sub100.html"_s, u"初級編"_s};
+        QTest::newRow("a category named like the index")
+            << u"index,目次|a,1|../x,up"_s << 3 << u"index.html"_s << QStringList()
+            << QStringList{unsafe + u"\n../x,up"_s,
+                           shared(u"index.html"_s, {Texts::indexPageOf(u"index.html"_s),
+                                                    Texts::menuPageOf(u"index,目次"_s)})}
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s,
+                           u"qa003.html"_s}
+            << QStringList{u"index.html"_s, u"目次"_s};
+        QTest::newRow("a category named like a question's page")
+            << u"qa001,問|a,1"_s << 2 << u"index.html"_s << QStringList()
+            << QStringList{shared(u"qa001.html"_s,
+                                  {Texts::qaPageOf(1, u"q"_s), Texts::menuPageOf(u"qa001,問"_s)})}
+            << QStringList{u"a.html"_s, u"index.html"_s, u"qa001.html"_s, u"qa002.html"_s}
+            << QStringList{u"qa001.html"_s, u"問"_s};
+        QTest::newRow("an index named like a question's page")
+            << u"a,1|a,1"_s << 2 << u"qa002.html"_s << QStringList()
+            << QStringList{shared(u"qa002.html"_s, {Texts::qaPageOf(2, u"q"_s),
+                                                    Texts::indexPageOf(u"qa002.html"_s)})}
+            << QStringList{u"a.html"_s, u"qa001.html"_s, u"qa002.html"_s}
+            << QStringList{u"qa002.html"_s, u"t"_s};
     }
 
     void runs()
@@ -210,6 +248,7 @@ private slots:
         QFETCH(QStringList, before);
         QFETCH(QStringList, problems);
         QFETCH(QStringList, pages);
+        QFETCH(QStringList, kept);
         if (!records.isEmpty())
             for (const QString &kind : records.split(u'|'))
                 QVERIFY(Database(m_db).add({0, kind, u"q"_s, u"a"_s}));
@@ -222,6 +261,13 @@ private slots:
         QCOMPARE(report.failed, 0);
         if (index.isEmpty())
             QVERIFY(contents(out + u"/a.html"_s).contains("<A href=\"\">"));
+        if (!kept.isEmpty())
+            QVERIFY(contents(out + u'/' + kept[0])
+                        .contains("<TITLE>" + Cp932().encode(kept[1]) + "</TITLE>"));
+        // Each name is written once: a second run finds every page as it left it.
+        const SiteReport again = SiteGenerator::generate(Database(m_db), options, listed, before);
+        QCOMPARE(again.written, 0);
+        QCOMPARE(again.problems, problems);
     }
 
     // Pages that cannot be written are counted and reported, the rest written.
@@ -254,6 +300,65 @@ private slots:
         QCOMPARE(unreadable.problems, QStringList{Texts::cannotReadFile(
                                           path(u"gone.mdb"_s), Texts::Reason::fileMissing())});
         QCOMPARE(unreadable.categories, QStringList{u"kept,1"_s});
+    }
+
+    // Pages an earlier run wrote and a later one did not are found, kept
+    // until the user asks, and then removed only while they hold what the
+    // run wrote. Whatever else lies in the folder is never touched.
+    void stalePages()
+    {
+        store("INSERT INTO tbl1 (No, kind, quest, anser) VALUES (1, 'a,1', 'q', 'x'),"
+              " (2, 'a,1', 'q', 'x'), (3, 'b,2', 'q', 'x'), (4, 'b,2', 'q', 'x'),"
+              " (5, 'a,1', 'q', 'x'), (6, 'a,1', 'q', 'x')");
+        const QString out = outputFolder(u"out"_s);
+        const SiteOptions options{out, u"index.html"_s, {}, Pages::Layout::Rules, false};
+        const auto run = [&] { return SiteGenerator::generate(Database(m_db), options, 6, {}); };
+        QCOMPARE(run().stale, QStringList());
+        const auto put = [&](const QString &name, const QByteArray &bytes) {
+            QFile file(out + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        };
+        put(u"mine.html"_s, "the user's own");
+        put(u"qa005.html"_s, "changed by the user");
+        // Record 6 goes, and comes back under the user's hand as a link.
+        QVERIFY(QFile::remove(out + u"/qa006.html"_s));
+        QVERIFY(QFile::link(out + u"/mine.html"_s, out + u"/qa006.html"_s));
+        store("DELETE FROM tbl1 WHERE No IN (2, 5, 6); UPDATE tbl1 SET kind = 'c,3' WHERE No > 2");
+
+        const QStringList stale{u"b.html"_s, u"qa002.html"_s};
+        SiteReport report = run();
+        QCOMPARE(report.stale, stale);
+        QCOMPARE(report.problems, QStringList());
+        // Not removed without being asked, and found again next time.
+        QCOMPARE(run().stale, stale);
+        QVERIFY(QFile::exists(out + u"/qa002.html"_s));
+
+        // Changed after the run that found it: no longer ours to remove.
+        put(u"b.html"_s, "edited since");
+        const PruneReport pruned = SiteGenerator::prune(out);
+        QCOMPARE(pruned.removed, 1);
+        QCOMPARE(pruned.failed, 0);
+        QCOMPARE(pruned.problems, QStringList());
+        QCOMPARE(files(out), (QStringList{u"a.html"_s, u"b.html"_s, u"c.html"_s, u"index.html"_s,
+                                          u"mine.html"_s, u"qa001.html"_s, u"qa003.html"_s,
+                                          u"qa004.html"_s, u"qa005.html"_s, u"qa006.html"_s}));
+        QCOMPARE(contents(out + u"/qa005.html"_s), QByteArray("changed by the user"));
+        QCOMPARE(run().stale, QStringList());
+        QCOMPARE(SiteGenerator::prune(out).removed, 0);
+
+        // A record of another folder, or a damaged one, finds nothing.
+        const QString copy = outputFolder(u"copy"_s);
+        for (const QString &name : files(out))
+            QVERIFY(QFile::copy(out + u'/' + name, copy + u'/' + name));
+        QFile record(SiteRecord::pathOf(out));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray kept = record.readAll();
+        record.close();
+        QVERIFY(QFile::copy(SiteRecord::pathOf(out), SiteRecord::pathOf(copy)));
+        QVERIFY(SiteRecord::read(copy).isEmpty());
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(kept.left(kept.size() / 2)));
+        record.close();
+        QCOMPARE(SiteRecord::read(out).size(), kept.left(kept.size() / 2).count('\n') - 1);
     }
 
     // Whole or not at all: a page replaced is never half written, what an

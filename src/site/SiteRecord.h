@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+// What runs of this tool wrote into an output folder: each page's name,
+// size and a hash of its bytes. It lies in the user's cache, outside the
+// folder, so it is never uploaded with the site. It tells which pages a
+// later run no longer writes, and whether such a page still holds what we
+// wrote: only such a page is ever removed.
+namespace SiteRecord
+{
+
+struct Page {
+    quint64 hash = 0;
+    qint64 size = 0;
+    bool stale = false; // written by an earlier run, not by the latest
+};
+// By file name, as the file system spells it.
+using Pages = QHash<QByteArray, Page>;
+
+// A fast hash of a page's bytes, enough to tell a page the user changed.
+quint64 hashOf(QByteArrayView bytes);
+
+// The record of `folder`; empty when there is none or it cannot be read.
+Pages read(const QString &folder);
+// False with the reason in *error.
+bool write(const QString &folder, const Pages &pages, QString *error = nullptr);
+
+// Whether `name` in `folder` is still a plain file holding what was recorded.
+bool stillOurs(const QString &folder, const QByteArray &name, const Page &page);
+
+// Where the record of `folder` is kept.
+QString pathOf(const QString &folder);
+
+} // namespace SiteRecord
