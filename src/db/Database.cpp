@@ -155,17 +155,13 @@ public:
     qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
     // A NULL reads as empty text.
-    QString text(int column) const
+    QString text(int column) const { return Database::text(utf8(column)); }
+    QByteArrayView utf8(int column) const
     {
         const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
         if (!data)
             return {};
-        const QByteArrayView bytes(data, sqlite3_column_bytes(m_stmt, column));
-        // fromUtf8 drops a leading U+FEFF as a byte-order mark; it is text.
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            return QStringDecoder(QStringDecoder::Utf8,
-                                  QStringDecoder::Flag::ConvertInitialBom)(bytes);
-        return QString::fromUtf8(bytes);
+        return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
     }
 
 private:
@@ -398,9 +394,17 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
     return true;
 }
 
+QString Database::text(QByteArrayView stored)
+{
+    // fromUtf8 drops a leading U+FEFF as a byte-order mark; it is text.
+    if (stored.startsWith("\xEF\xBB\xBF"))
+        return QStringDecoder(QStringDecoder::Utf8,
+                              QStringDecoder::Flag::ConvertInitialBom)(stored);
+    return QString::fromUtf8(stored);
+}
+
 bool Database::scanWithKinds(const std::function<void(const QStringList &)> &kinds,
-                             const std::function<bool(const QaRecord &)> &visit,
-                             QString *error) const
+                             const std::function<bool(const Stored &)> &visit, QString *error) const
 {
     Connection c;
     if (!openVerified(c, m_path, ReadFlags, error) || !c.exec("BEGIN", error))
@@ -430,7 +434,7 @@ bool Database::scanWithKinds(const std::function<void(const QStringList &)> &kin
     }
     int rc;
     while ((rc = st.step()) == SQLITE_ROW) {
-        if (!visit(recordAt(st)))
+        if (!visit({st.integer(0), st.utf8(1), st.utf8(2), st.utf8(3)}))
             return true;
     }
     if (rc != SQLITE_DONE) {

@@ -2,6 +2,7 @@
 
 #include "QaRecord.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -51,11 +52,22 @@ public:
     bool scan(const std::function<bool(const QaRecord &)> &visit, QString *error = nullptr,
               Fields fields = Fields::All, const QString *kind = nullptr) const;
 
+    // A record as the engine holds it, in UTF-8 (a NULL as empty); the
+    // views last only while it is visited.
+    struct Stored {
+        qint64 no;
+        QByteArrayView kind;
+        QByteArrayView quest;
+        QByteArrayView anser;
+    };
+    // Stored text as every reading gives it.
+    static QString text(QByteArrayView stored);
+
     // Every category (a NULL as empty text) each once, then every record in
     // the order stored, from one state of the table: whatever another
     // program adds meanwhile is in both or in neither.
     bool scanWithKinds(const std::function<void(const QStringList &)> &kinds,
-                       const std::function<bool(const QaRecord &)> &visit,
+                       const std::function<bool(const Stored &)> &visit,
                        QString *error = nullptr) const;
 
     // Stores a record and gives its new number.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,12 +31,20 @@ void setError(QString *error, int code)
         *error = Texts::Reason::ofErrno(code);
 }
 
-// Whether the open file holds exactly `bytes`: read to one byte past
-// them, so a longer file shows, without asking for its size first.
-bool holds(int fd, const QByteArray &bytes)
+void stampAt(int dir, const QByteArray &name, Stamp *stamp)
 {
+    struct stat st;
+    if (stamp && ::fstatat(dir, name.constData(), &st, 0) == 0)
+        *stamp = Stamp::of(st);
+}
+
+// Whether the open file, of `size` bytes, holds exactly `bytes`.
+bool holds(int fd, off_t size, const QByteArray &bytes)
+{
+    if (size != bytes.size())
+        return false;
     thread_local QByteArray buffer;
-    buffer.resize(bytes.size() + 1);
+    buffer.resize(bytes.size());
     qsizetype got = 0;
     while (got < buffer.size()) {
         const ssize_t n = ::read(fd, buffer.data() + got, size_t(buffer.size() - got));
@@ -70,33 +79,27 @@ QString notAPage(mode_t mode)
     return S_ISREG(mode) ? QString() : Texts::Reason::notAFile();
 }
 
-// Writes the bytes into a file just made at `name`; a file that could not
-// be written in full is removed again.
-bool fill(int fd, const QByteArray &name, const QByteArray &bytes, QString *error)
+// Every byte into a file just made, then closed; false with errno set.
+bool fill(int fd, const QByteArray &bytes)
 {
     const bool written = WholeFile::writeAll(fd, bytes);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
-    const int closeErrno = errno;
-    if (written && closed)
-        return true;
-    ::unlink(name.constData());
-    setError(error, !written ? writeErrno : closeErrno);
-    return false;
+    if (!written)
+        errno = writeErrno;
+    return written && closed;
 }
 
-// Writes the bytes to a temporary file beside `name`, with the permissions
+// Writes the bytes to a temporary file in the folder, with the permissions
 // `mode` if one is given (else those of any new file of the user: 0666 less
 // the umask); gives its name, or an empty one with the reason.
-QByteArray temporary(const QByteArray &name, const QByteArray &bytes, int mode, QString *error)
+QByteArray temporary(int dir, const QByteArray &bytes, int mode, QString *error)
 {
-    const qsizetype slash = name.lastIndexOf('/');
     static std::atomic<unsigned> counter{0};
-    const QByteArray temp = name.left(slash + 1) +
-                            QByteArray(TempPrefix.data(), TempPrefix.size()) +
+    const QByteArray temp = QByteArray(TempPrefix.data(), TempPrefix.size()) +
                             QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter) +
                             QByteArray(TempSuffix.data(), TempSuffix.size());
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         setError(error, errno);
         return {};
@@ -104,80 +107,135 @@ QByteArray temporary(const QByteArray &name, const QByteArray &bytes, int mode, 
     if (mode >= 0 && ::fchmod(fd, mode_t(mode)) != 0) {
         const int code = errno;
         ::close(fd);
-        ::unlink(temp.constData());
+        ::unlinkat(dir, temp.constData(), 0);
         setError(error, code);
         return {};
     }
-    return fill(fd, temp, bytes, error) ? temp : QByteArray();
+    if (!fill(fd, bytes)) {
+        const int code = errno;
+        ::unlinkat(dir, temp.constData(), 0);
+        setError(error, code);
+        return {};
+    }
+    return temp;
 }
 
 // Replaces a page that is there: the new bytes go to a temporary file with
 // the old page's permissions, renamed over it, so the old page stays whole
 // until then.
-Outcome replace(const QByteArray &name, const QByteArray &bytes, int mode, QString *error)
+Outcome replace(int dir, const QByteArray &name, const QByteArray &bytes, int mode, QString *error,
+                Stamp *stamp)
 {
-    const QByteArray temp = temporary(name, bytes, mode, error);
+    const QByteArray temp = temporary(dir, bytes, mode, error);
     if (temp.isEmpty())
         return Outcome::Failed;
-    if (::rename(temp.constData(), name.constData()) != 0) {
+    if (::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
         const int code = errno;
-        ::unlink(temp.constData());
+        ::unlinkat(dir, temp.constData(), 0);
         return failed(error, code);
     }
+    stampAt(dir, name, stamp);
     return Outcome::Written;
 }
 
 // A page that is there: kept if it holds the bytes, else replaced, unless
 // its owner may not write it. Never opened unless it is a plain file, so a
 // named pipe or a device cannot hold up the run.
-Outcome keepOrReplace(const QByteArray &name, const struct stat &seen, const QByteArray &bytes,
-                      QString *error)
+Outcome keepOrReplace(int dir, const QByteArray &name, const struct stat &seen,
+                      const QByteArray &bytes, QString *error, Stamp *stamp)
 {
     if (const QString reason = notAPage(seen.st_mode); !reason.isEmpty())
         return failed(error, reason);
-    // Non-blocking all the same, should a pipe have taken its place since:
-    // that one reads as empty and is replaced, and no fstat per page is
-    // paid for a race that rare.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return failed(error, errno);
-    const bool same = holds(fd, bytes);
-    ::close(fd);
-    if (same)
-        return Outcome::Unchanged;
+    if (seen.st_size == bytes.size()) {
+        // Non-blocking all the same, should a pipe have taken its place
+        // since: that one reads as empty and is replaced, and no fstat per
+        // page is paid for a race that rare.
+        const int fd =
+            ::openat(dir, name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return failed(error, errno);
+        const bool same = holds(fd, seen.st_size, bytes);
+        ::close(fd);
+        if (same) {
+            if (stamp)
+                *stamp = Stamp::of(seen);
+            return Outcome::Unchanged;
+        }
+    }
     // By the bits, not by access(): a run as root may write anything.
     if (!(seen.st_mode & S_IWUSR))
         return failed(error, Texts::Reason::readOnly());
-    return replace(name, bytes, int(seen.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)), error);
+    return replace(dir, name, bytes, int(seen.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)), error,
+                   stamp);
 }
 
-Outcome writeOrKeep(const QByteArray &name, const QByteArray &bytes, QString *error)
+// A new page as a file without a name until it is whole, then linked in
+// under its name: one change to the folder, as many as writing it in place,
+// and a run killed meanwhile leaves nothing at all. Not over a file that
+// appeared meanwhile. Nothing, with errno, where the file system or a
+// missing /proc does not allow it.
+std::optional<Outcome> linkNew(int dir, const QByteArray &name, const QByteArray &bytes,
+                               QString *error, Stamp *stamp)
+{
+    // Any failure to make one is left to the named temporary file, which
+    // reports its own.
+    const int fd = ::openat(dir, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return std::nullopt;
+    if (!WholeFile::writeAll(fd, bytes)) {
+        const int code = errno;
+        ::close(fd);
+        return failed(error, code);
+    }
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    const int linked = ::linkat(AT_FDCWD, proc, dir, name.constData(), AT_SYMLINK_FOLLOW);
+    const int code = errno;
+    struct stat st;
+    // The link counts as a change: the stamp is taken after it.
+    if (linked == 0 && stamp && ::fstat(fd, &st) == 0)
+        *stamp = Stamp::of(st);
+    ::close(fd);
+    if (linked == 0)
+        return Outcome::Written;
+    // No /proc, or the name appeared meanwhile: the named way decides.
+    if (code == ENOENT || code == EEXIST)
+        return std::nullopt;
+    return failed(error, code);
+}
+
+Outcome writeOrKeep(int dir, const QByteArray &name, const QByteArray &bytes, QString *error,
+                    Stamp *stamp)
 {
     // A new page goes through a temporary file too, so a run killed on a
-    // first write into an empty folder leaves no half page, only a
-    // leftover the next run removes.
+    // first write into an empty folder leaves no half page.
     for (int attempt = 0;; ++attempt) {
         struct stat st;
-        if (::stat(name.constData(), &st) == 0)
-            return keepOrReplace(name, st, bytes, error);
+        if (::fstatat(dir, name.constData(), &st, 0) == 0)
+            return keepOrReplace(dir, name, st, bytes, error, stamp);
         if (errno != ENOENT)
             return failed(error, errno);
-        const QByteArray temp = temporary(name, bytes, -1, error);
+        if (attempt == 0)
+            if (const std::optional<Outcome> linked = linkNew(dir, name, bytes, error, stamp))
+                return *linked;
+        const QByteArray temp = temporary(dir, bytes, -1, error);
         if (temp.isEmpty())
             return Outcome::Failed;
         // Not over a file that appeared meanwhile: that one is looked at
         // again. What stat cannot see (a link to nowhere) is replaced on
         // the second go, and so is everything where the file system has
         // no such rename.
-        int done = attempt == 0 ? ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD,
-                                              name.constData(), RENAME_NOREPLACE)
-                                : ::rename(temp.constData(), name.constData());
+        int done = attempt == 0
+                       ? ::renameat2(dir, temp.constData(), dir, name.constData(), RENAME_NOREPLACE)
+                       : ::renameat(dir, temp.constData(), dir, name.constData());
         if (done != 0 && (errno == EINVAL || errno == ENOSYS))
-            done = ::rename(temp.constData(), name.constData());
-        if (done == 0)
+            done = ::renameat(dir, temp.constData(), dir, name.constData());
+        if (done == 0) {
+            stampAt(dir, name, stamp);
             return Outcome::Written;
+        }
         const int code = errno;
-        ::unlink(temp.constData());
+        ::unlinkat(dir, temp.constData(), 0);
         if (code != EEXIST || attempt > 0)
             return failed(error, code);
     }
@@ -187,7 +245,28 @@ Outcome writeOrKeep(const QByteArray &name, const QByteArray &bytes, QString *er
 
 Outcome write(const QString &path, const QByteArray &bytes, QString *error)
 {
-    return writeOrKeep(QFile::encodeName(path), bytes, error);
+    const QByteArray encoded = QFile::encodeName(path);
+    const qsizetype slash = encoded.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : encoded.left(slash);
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return failed(error, errno);
+    const Outcome outcome = write(dir, encoded.mid(slash + 1), bytes, error);
+    ::close(dir);
+    return outcome;
+}
+
+Outcome write(int folder, const QByteArray &name, const QByteArray &bytes, QString *error,
+              Stamp *stamp)
+{
+    return writeOrKeep(folder, name, bytes, error, stamp);
+}
+
+Stamp Stamp::of(const struct ::stat &st)
+{
+    return {quint64(st.st_ino), qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
 int removeLeftovers(const QString &folder)

@@ -21,12 +21,15 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QString SiteReport::failureMessage() const
 {
     return failed ? Texts::pagesNotWritten(failed, firstFailedPath, firstFailure) : QString();
 }
+
+using namespace Qt::StringLiterals;
 
 namespace SiteGenerator
 {
@@ -41,12 +44,22 @@ bool unsafe(const QString &name)
     return name.contains(u'/') || name.contains(QChar(0));
 }
 
-// One page to write: its name, and how to build its text, which is done
-// on a writer's thread.
+// One page to write: a Q&A page from its record, or any other from a
+// function that builds its text; both are built on a writer's thread.
 struct Page {
     QString name;
-    std::function<QString()> text;
+    std::function<QString()> text; // empty for a Q&A page
+    QaRecord record;               // but for the answer, which is
+    QByteArray anser;              // still as stored
+    QString backLink;
 };
+
+// The bytes of a UTF-16 text, for hashing.
+QByteArrayView bytesOf(const QString &text)
+{
+    return {reinterpret_cast<const char *>(text.constData()),
+            text.size() * qsizetype(sizeof(QChar))};
+}
 
 // Builds, encodes and writes pages on a few threads: most of an unchanged
 // re-run is building and encoding, most of a fresh one the kernel's work
@@ -55,31 +68,40 @@ struct Page {
 class Writers
 {
 public:
-    Writers(const QString &folder, SiteReport &report)
-        : m_folder(folder), m_report(report),
-          m_queues(std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
+    Writers(const QString &folder, int threads, Pages::Layout layout,
+            const SiteRecord::Pages &before, SiteReport &report)
+        : m_folder(folder), m_layout(layout), m_before(before),
+          // Names looked up in the folder open, not along its whole path.
+          m_dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+          m_report(report),
+          m_queues(threads > 0 ? threads
+                               : std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
     {
         for (Queue &queue : m_queues)
             m_threads.emplace_back([this, &queue] { work(queue); });
     }
     Writers(const Writers &) = delete;
     Writers &operator=(const Writers &) = delete;
-    ~Writers() { finish(); }
+    ~Writers()
+    {
+        finish();
+        if (m_dir >= 0)
+            ::close(m_dir);
+    }
 
     void submit(Page page)
     {
         Queue &queue = m_queues[qHash(page.name, 0) % m_queues.size()];
-        std::unique_lock lock(queue.mutex);
-        queue.roomy.wait(lock, [&] { return queue.jobs.size() < QueueLimit; });
-        queue.jobs.push_back({m_submitted++, std::move(page)});
-        // Waking a thread costs a system call: only one that may be asleep.
-        if (queue.jobs.size() == 1)
-            queue.ready.notify_one();
+        queue.outbox.push_back({m_submitted++, std::move(page)});
+        if (queue.outbox.size() >= Batch)
+            handOver(queue);
     }
 
     // Waits for every page; afterwards the report holds the outcomes.
     void finish()
     {
+        for (Queue &queue : m_queues)
+            handOver(queue);
         for (Queue &queue : m_queues) {
             const std::lock_guard lock(queue.mutex);
             queue.closed = true;
@@ -109,6 +131,9 @@ public:
 
 private:
     static constexpr size_t QueueLimit = 256;
+    // Pages are handed over a few dozen at a time: waking a writer is a
+    // system call, and one a page would cost more than hashing it.
+    static constexpr size_t Batch = 32;
 
     struct Job {
         qsizetype index;
@@ -120,11 +145,26 @@ private:
         std::condition_variable roomy;
         std::deque<Job> jobs;
         bool closed = false;
+        std::deque<Job> outbox; // the producer's own, until handed over
         // Touched by the queue's own thread only.
         Cp932 encoder;
         std::vector<std::pair<QByteArray, SiteRecord::Page>> written;
         QList<QByteArray> failed;
     };
+
+    void handOver(Queue &queue)
+    {
+        if (queue.outbox.empty())
+            return;
+        std::unique_lock lock(queue.mutex);
+        queue.roomy.wait(lock, [&] { return queue.jobs.size() < QueueLimit; });
+        const bool idle = queue.jobs.empty();
+        std::move(queue.outbox.begin(), queue.outbox.end(), std::back_inserter(queue.jobs));
+        queue.outbox.clear();
+        // Only a thread that may be asleep is woken.
+        if (idle)
+            queue.ready.notify_one();
+    }
 
     void work(Queue &queue)
     {
@@ -147,17 +187,61 @@ private:
         }
     }
 
+    // A page built from what the last run built it from, and whose file
+    // nobody has written since that run, is as it should be.
+    bool untouched(const QByteArray &name, quint64 input, SiteRecord::Page &known) const
+    {
+        if (!input || m_dir < 0)
+            return false;
+        const auto it = m_before.constFind(name);
+        if (it == m_before.cend() || it->input != input || !it->stamp.changed)
+            return false;
+        struct stat st;
+        if (::fstatat(m_dir, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_size != it->size || !(PageFile::Stamp::of(st) == it->stamp))
+            return false;
+        known = *it;
+        known.stale = false;
+        return true;
+    }
+
+    QString path(const Job &job) const { return PageFile::join(m_folder, job.page.name); }
+
     void write(Queue &queue, const Job &job)
     {
-        const QByteArray bytes = queue.encoder.encode(job.page.text());
-        const QString path = PageFile::join(m_folder, job.page.name);
+        const QByteArray name = QFile::encodeName(job.page.name);
+        SiteRecord::Page page;
         QString error;
-        const PageFile::Outcome outcome = PageFile::write(path, bytes, &error);
+        PageFile::Outcome outcome = PageFile::Outcome::Unchanged;
+        // What a Q&A page is built from; the pages of other texts, few,
+        // are always built.
+        const Page &p = job.page;
+        const quint64 input =
+            p.text ? 0
+                   : SiteRecord::hashOf(
+                         p.anser,
+                         SiteRecord::hashOf(bytesOf(p.record.quest),
+                                            SiteRecord::hashOf(bytesOf(p.backLink), builder())));
+        if (!untouched(name, input, page)) {
+            QString text;
+            if (p.text) {
+                text = p.text();
+            } else {
+                QaRecord record = p.record;
+                record.anser = Database::text(p.anser);
+                text = Pages::qaPage(record, p.backLink, m_layout);
+            }
+            const QByteArray bytes = queue.encoder.encode(text);
+            outcome = m_dir >= 0 ? PageFile::write(m_dir, name, bytes, &error, &page.stamp)
+                                 : PageFile::write(path(job), bytes, &error);
+            page.hash = SiteRecord::hashOf(bytes);
+            page.size = bytes.size();
+            page.input = input;
+        }
         if (outcome == PageFile::Outcome::Failed)
-            queue.failed.append(QFile::encodeName(job.page.name));
+            queue.failed.append(name);
         else
-            queue.written.push_back({QFile::encodeName(job.page.name),
-                                     {SiteRecord::hashOf(bytes), bytes.size(), false}});
+            queue.written.push_back({name, page});
         {
             const std::lock_guard lock(m_reportMutex);
             switch (outcome) {
@@ -171,7 +255,7 @@ private:
                 // The first in the order of writing, whichever thread saw it.
                 if (m_report.failed++ == 0 || job.index < m_firstFailed) {
                     m_firstFailed = job.index;
-                    m_report.firstFailedPath = path;
+                    m_report.firstFailedPath = path(job);
                     m_report.firstFailure = error;
                 }
                 break;
@@ -180,7 +264,24 @@ private:
         ++m_done;
     }
 
+    // How this version builds a Q&A page, as part of what each is built
+    // from: another version's pages are built again.
+    quint64 builder()
+    {
+        std::call_once(m_builderOnce, [this] {
+            m_builder = SiteRecord::hashOf(Cp932().encode(Pages::qaPage(
+                {12, u"s,t"_s, u"質問 <b>&amp;</b> ～〜 ① ｶﾅ"_s, u"答え<br>\r\n😀 ¥ — ‾"_s},
+                u"s.html"_s, m_layout)));
+        });
+        return m_builder;
+    }
+
     const QString m_folder;
+    const Pages::Layout m_layout;
+    std::once_flag m_builderOnce;
+    quint64 m_builder = 0;
+    const SiteRecord::Pages &m_before;
+    const int m_dir;
     SiteReport &m_report;
     std::vector<Queue> m_queues;
     std::vector<std::thread> m_threads;
@@ -231,8 +332,9 @@ private:
 class Run
 {
 public:
-    Run(const SiteOptions &options, const Progress &progress)
-        : m_progress(progress), m_writers(options.folder, report)
+    Run(const SiteOptions &options, const SiteRecord::Pages &before, const Progress &progress)
+        : m_progress(progress),
+          m_writers(options.folder, options.threads, options.layout, before, report)
     {
     }
 
@@ -337,15 +439,20 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
     QList<QByteArray> failedNames;
     SiteRecord::Pages now = run.takeWritten(failedNames);
     for (const QByteArray &name : std::as_const(failedNames))
-        if (const auto it = before.constFind(name); it != before.cend())
-            now.insert(name, {it->hash, it->size, false});
+        if (const auto it = before.constFind(name); it != before.cend()) {
+            SiteRecord::Page kept = *it;
+            kept.stale = false;
+            now.insert(name, kept);
+        }
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (now.contains(it.key()))
             continue;
         if (report.readFailed) {
             now.insert(it.key(), *it);
         } else if (SiteRecord::stillOurs(folder, it.key(), *it)) {
-            now.insert(it.key(), {it->hash, it->size, true});
+            SiteRecord::Page kept = *it;
+            kept.stale = true;
+            now.insert(it.key(), kept);
             report.stale.append(QFile::decodeName(it.key()));
         }
     }
@@ -371,11 +478,11 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
         busy.categories = categoriesBefore;
         return busy;
     }
-    Run run(options, progress);
-    run.setTotal(int(expected) + 1);
     // What is left of runs that no longer hold the lock.
     PageFile::removeLeftovers(options.folder);
     const SiteRecord::Pages before = SiteRecord::read(options.folder);
+    Run run(options, before, progress);
+    run.setTotal(int(expected) + 1);
 
     // The categories come first, from the same reading as the records: the
     // index and the menu pages are then known before any Q&A page is
@@ -395,21 +502,18 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     // records that share a number (a table another program made) share a
     // page name, and then only the later one is written.
     struct Held {
-        QString name;
-        QaRecord record;
-        QString backLink;
-        QString what() const { return Texts::qaPageOf(record.no, record.quest); }
+        Page page;
+        QString what() const { return Texts::qaPageOf(page.record.no, page.record.quest); }
     };
     std::optional<Held> held;
     const auto flush = [&] {
         if (!held)
             return;
-        if (laterCount.contains(held->name) || claims.contains(held->name))
-            claims.add(held->name, held->what());
-        if (!laterCount.contains(held->name))
-            run.write(
-                {held->name, [r = std::move(held->record), back = std::move(held->backLink),
-                              layout = options.layout] { return Pages::qaPage(r, back, layout); }});
+        const QString &name = held->page.name;
+        if (laterCount.contains(name) || claims.contains(name))
+            claims.add(name, held->what());
+        if (!laterCount.contains(name))
+            run.write(std::move(held->page));
         held.reset();
     };
 
@@ -424,8 +528,12 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 if (!page.name.isEmpty())
                     ++laterCount[page.name];
         },
-        [&](const QaRecord &r) {
+        [&](const Database::Stored &stored) {
             ++rows;
+            // The answer, most of the bytes, stays as stored until a page
+            // has to be built from it.
+            const QaRecord r{
+                stored.no, Database::text(stored.kind), Database::text(stored.quest), {}};
             grouper.add(r);
             const std::optional<CategoryKey> key = CategoryKey::split(r.kind);
             if (!key) {
@@ -433,11 +541,11 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 return true;
             }
             const QString name = Pages::qaPageName(r.no);
-            if (held && held->name == name)
+            if (held && held->page.name == name)
                 claims.add(name, held->what());
             else
                 flush();
-            held = Held{name, r, Pages::subPageName(key->stem)};
+            held = Held{{name, {}, r, stored.anser.toByteArray(), Pages::subPageName(key->stem)}};
             return true;
         },
         &error);
@@ -475,7 +583,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 const QString text = Pages::indexPage(options.title, categories, options.layout,
                                                       options.bigTitle, &stoppedAt);
                 if (last)
-                    run.write({page.name, [text] { return text; }});
+                    run.write({page.name, [text] { return text; }, {}, {}, {}});
                 if (!stoppedAt.isNull())
                     run.problem(Texts::badCategory() + u'\n' + stoppedAt);
                 continue;
@@ -485,10 +593,14 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             static const CategoryGroup none;
             const CategoryGroup group = *groupOf.value(page.kind, &none);
             const std::optional<CategoryKey> key = CategoryKey::split(page.kind);
-            run.write({page.name, [group, title = key->title, &options] {
+            run.write({page.name,
+                       [group, title = key->title, &options] {
                            return Pages::subPage(title, group.nos, group.quests, options.indexName,
                                                  options.layout, options.bigTitle);
-                       }});
+                       },
+                       {},
+                       {},
+                       {}});
         }
     }
     run.finish();

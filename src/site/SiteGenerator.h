@@ -13,6 +13,7 @@ struct SiteOptions {
     QString title;     // the index page's title
     Pages::Layout layout = Pages::Layout::Rules;
     bool bigTitle = false; // a larger heading on the menu pages, table layout only
+    int threads = 0;       // threads building and writing pages; 0: one a processor, up to 4
 };
 
 // What a run did.

