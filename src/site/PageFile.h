@@ -13,9 +13,11 @@ namespace PageFile
 
 enum class Outcome { Written, Unchanged, Failed };
 
-// Every page, new or replaced, is written to a temporary file in the same
-// folder and renamed into place; no sync per file, which would make a large
-// site ten times slower. A page replaced keeps its permissions; one its
+// A new page is written as a file without a name and linked in under its
+// name once whole (where the file system cannot, as a temporary file
+// renamed into place); a page replaced is written to a temporary file in
+// the same folder and renamed over it. No sync per file, which would make
+// a large site ten times slower. A page replaced keeps its permissions; one its
 // owner may not write, or a name that is not a plain file (a folder, a
 // named pipe, a device), is Failed with the reason and left as it is.
 Outcome write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
