@@ -9,8 +9,10 @@
 #include "app/main1.h"
 #include "db/Database.h"
 #include "db/RecordLists.h"
+#include "db/TextSearch.h"
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
+#include "editing/ModifyTab.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
@@ -22,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -146,6 +149,33 @@ int main(int argc, char *argv[])
             lists.hyoujisel(html->List4, html->Label9, QStringLiteral("sub1,分類1"), html->List5);
         },
         [&] { return html->List4->count(); });
+
+    // Searches that read every record, straight from the file: one, typed
+    // half-width, finds question 1234 (and 12340..12349 among 100,000), the
+    // other finds none.
+    int found = 0;
+    const auto countFound = [&found](const QaRecord &) { return ++found, true; };
+    for (const auto &[what, words] :
+         {std::pair{"search finding a few (ｿﾉ1234 ﾄﾞｳｲｳ)", QStringLiteral("ｿﾉ1234 ﾄﾞｳｲｳ")},
+          std::pair{"search finding none (ぱすわーど)", QStringLiteral("ぱすわーど")}}) {
+        const TextSearch search(words);
+        found = 0;
+        timed(
+            what,
+            [&] {
+                Database(path).scan(countFound, nullptr, Database::Fields::WithoutAnswer, nullptr,
+                                    &search);
+            },
+            [&] { return found; });
+    }
+
+    // The same search as the user makes it: typed into the modify tab's box,
+    // then ①.
+    window.SSTab1->setCurrentIndex(3);
+    window.modifyTab->Find3->setText(QStringLiteral("ｿﾉ1234 ﾄﾞｳｲｳ"));
+    timed(
+        "search listed on the modify tab (①)", [&] { window.modifyTab->Command2->click(); },
+        [&] { return window.modifyTab->List3->count(); });
 
     std::printf("peak resident memory %.0f MB\n", Memory::mb("VmHWM"));
     if (!dialogs.messages().isEmpty())

@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "TextSearch.h"
 #include "Texts.h"
 #include "WholeFile.h"
 
@@ -260,6 +261,29 @@ QaRecord recordAt(const Statement &st)
     return {st.integer(0), st.text(1), st.text(2), st.text(3)};
 }
 
+// A search reads the three texts whatever the reading fills in: the columns
+// 1 to 3 are matched, 4 holds the head of the answer where one is wanted,
+// cut as columnsOf cuts it.
+const char *searchedColumnsOf(Database::Fields fields)
+{
+    return fields == Database::Fields::AnswerHead
+               ? "SELECT No, kind, quest, anser, substr(anser, 1, 60) FROM tbl1"
+               : "SELECT No, kind, quest, anser, NULL FROM tbl1";
+}
+
+// A record read by searchedColumnsOf, with only what `fields` asks for.
+QaRecord searchedRecordAt(const Statement &st, Database::Fields fields)
+{
+    QaRecord record{st.integer(0), st.text(1), {}, {}};
+    if (fields != Database::Fields::KindOnly)
+        record.quest = st.text(2);
+    if (fields == Database::Fields::All)
+        record.anser = st.text(3);
+    else if (fields == Database::Fields::AnswerHead)
+        record.anser = st.text(4);
+    return record;
+}
+
 } // namespace
 
 bool Database::create(bool replace, QString *error, const QList<QaRecord> *records) const
@@ -368,12 +392,14 @@ std::optional<qint64> Database::count(QString *error) const
 }
 
 bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString *error,
-                    Fields fields, const QString *kind) const
+                    Fields fields, const QString *kind, const TextSearch *search) const
 {
+    if (search && search->isEmpty())
+        search = nullptr;
     Connection c;
     if (!openVerified(c, m_path, ReadFlags, error))
         return false;
-    const QByteArray sql = QByteArray(columnsOf(fields)) +
+    const QByteArray sql = QByteArray(search ? searchedColumnsOf(fields) : columnsOf(fields)) +
                            (kind ? " WHERE coalesce(kind, '') = ?1 ORDER BY No" : " ORDER BY No");
     Statement st(c, sql.constData());
     if (!st.ok()) {
@@ -384,7 +410,10 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
         st.bind(1, *kind);
     int rc;
     while ((rc = st.step()) == SQLITE_ROW) {
-        if (!visit(recordAt(st)))
+        // Matched on the stored bytes: a record passed over is never decoded.
+        if (search && !search->matches(st.utf8(1), st.utf8(2), st.utf8(3)))
+            continue;
+        if (!visit(search ? searchedRecordAt(st, fields) : recordAt(st)))
             return true;
     }
     if (rc != SQLITE_DONE) {
@@ -495,6 +524,17 @@ std::optional<bool> Database::removeFirstByQuestion(const QString &quest, QStrin
         m_path,
         "DELETE FROM tbl1 WHERE No = (SELECT No FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1)",
         [&quest](Statement &st) { st.bind(1, quest); }, error);
+}
+
+std::optional<bool> Database::removeByNo(qint64 no, const QString &quest, QString *error) const
+{
+    return change(
+        m_path, "DELETE FROM tbl1 WHERE No = ?1 AND quest = ?2",
+        [no, &quest](Statement &st) {
+            st.bindInteger(1, no);
+            st.bind(2, quest);
+        },
+        error);
 }
 
 std::optional<bool> Database::update(const QaRecord &record, QString *error) const

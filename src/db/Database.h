@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+class TextSearch;
+
 // The engine: one SQLite file per collection, table tbl1 and index idx1.
 // Every call opens the file, works and closes it before it returns. Reads
 // open it for writing too when it may be written, so that a journal left by
@@ -48,9 +50,12 @@ public:
     static constexpr int AnswerHead = 60;
 
     // Every record, in the order stored, or only those whose category is
-    // exactly `kind`. `visit` returns false to stop early.
+    // exactly `kind`. `visit` returns false to stop early. With a `search`
+    // that is not empty, only the records it matches are visited; it looks
+    // at all three texts whatever `fields` asks for.
     bool scan(const std::function<bool(const QaRecord &)> &visit, QString *error = nullptr,
-              Fields fields = Fields::All, const QString *kind = nullptr) const;
+              Fields fields = Fields::All, const QString *kind = nullptr,
+              const TextSearch *search = nullptr) const;
 
     // A record as the engine holds it, in UTF-8 (a NULL as empty); the
     // views last only while it is visited.
@@ -83,6 +88,8 @@ public:
     // Deletes the first record stored with exactly this question. True when
     // one was deleted, false when there was none; nothing on failure.
     std::optional<bool> removeFirstByQuestion(const QString &quest, QString *error = nullptr) const;
+    // Deletes the record numbered `no` while it still has this question.
+    std::optional<bool> removeByNo(qint64 no, const QString &quest, QString *error = nullptr) const;
     // Writes kind, quest and anser into the record numbered record.no. True
     // when it was changed, false when there is no such record.
     std::optional<bool> update(const QaRecord &record, QString *error = nullptr) const;
