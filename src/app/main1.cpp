@@ -24,11 +24,14 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -93,6 +96,16 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
+    // Ctrl+F: into the search box of the tab in front, where it has one.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        static const QRegularExpression findBox(QStringLiteral("^Find\\d+$"));
+        const QList<QLineEdit *> boxes =
+            SSTab1->currentWidget()->findChildren<QLineEdit *>(findBox);
+        if (!boxes.isEmpty()) {
+            boxes.first()->setFocus(Qt::ShortcutFocusReason);
+            boxes.first()->selectAll();
+        }
+    });
     connect(dbListTab, &DbListTab::databaseChosen, this,
             [this](const QString &path) { setDatabase(offerConversion(path)); });
     // Nothing may act on a record of a database that is no longer current.

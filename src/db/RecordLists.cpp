@@ -3,6 +3,7 @@
 #include "AnswerText.h"
 #include "CategoryGroups.h"
 #include "SummaryLine.h"
+#include "TextSearch.h"
 #include "Texts.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -64,13 +65,22 @@ bool RecordLists::hasRecords(int &n)
 }
 
 bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
-                       const QString *kind)
+                       const QString *kind, const TextSearch *search)
 {
     QString error;
-    if (database().scan(visit, &error, fields, kind))
+    if (database().scan(visit, &error, fields, kind, search))
         return true;
     cannotRead(error);
     return false;
+}
+
+void RecordLists::noneFound(ListBox *target, QLabel *count, ListBox *numbers)
+{
+    target->clear();
+    if (numbers)
+        numbers->clear();
+    count->setText(kensuCount(0));
+    m_dialogs.message(Texts::noneFound());
 }
 
 void RecordLists::cannotRead(const QString &reason)
@@ -136,7 +146,8 @@ void RecordLists::dbdisps(QLabel *count, ListBox *list)
 }
 
 std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
-                                            QPlainTextEdit *anser, QWidget *next)
+                                            QPlainTextEdit *anser, QWidget *next,
+                                            const ListBox *numbers)
 {
     int n;
     if (!hasRecords(n))
@@ -148,11 +159,15 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
     }
     std::optional<QaRecord> found;
     QString error;
-    if (!database().findFirstByQuestion(list->item(row), found, &error)) {
+    // Two records may share a question: the line's own number tells which.
+    const bool byNumber = numbers && row < numbers->count();
+    if (!(byNumber ? database().findByNo(numbers->item(row).toLongLong(), found, &error)
+                   : database().findFirstByQuestion(list->item(row), found, &error))) {
         cannotRead(error);
         return std::nullopt;
     }
-    if (!found) {
+    // A record changed since it was listed is not taken for the line.
+    if (!found || found->quest != list->item(row)) {
         m_dialogs.message(Texts::recordGone());
         return std::nullopt;
     }
@@ -167,14 +182,16 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
 }
 
 void RecordLists::questions(ListBox *target, QLabel *count, const QString *category,
-                            ListBox *numbers)
+                            ListBox *numbers, const TextSearch *search)
 {
     int n;
     if (!hasRecords(n))
         return;
+    if (search && search->isEmpty())
+        search = nullptr;
     QStringList quests;
     QStringList nos;
-    if (!category) {
+    if (!category && !search) {
         quests.reserve(n);
         nos.reserve(n);
     }
@@ -184,35 +201,42 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
                 nos.append(QString::number(r.no));
                 return true;
             },
-            Database::Fields::WithoutAnswer, category))
+            Database::Fields::WithoutAnswer, category, search))
         return;
+    if (search && quests.isEmpty())
+        return noneFound(target, count, numbers);
     target->setItems(quests);
     if (numbers)
         numbers->setItems(nos);
-    count->setText(category ? QString::number(quests.size()) : kensuCount(n));
+    if (category)
+        count->setText(QString::number(quests.size()));
+    else
+        count->setText(kensuCount(search ? int(quests.size()) : n));
 }
 
-void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers)
+void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers, const TextSearch *search)
 {
-    questions(target, count, nullptr, numbers);
+    questions(target, count, nullptr, numbers, search);
 }
 
 void RecordLists::hyoujisel(ListBox *target, QLabel *count, const QString &category,
-                            ListBox *numbers)
+                            ListBox *numbers, const TextSearch *search)
 {
-    questions(target, count, &category, numbers);
+    questions(target, count, &category, numbers, search);
 }
 
 void RecordLists::summaries(ListBox *target, QLabel *count, const QString *category,
-                            ListBox *numbers)
+                            ListBox *numbers, const TextSearch *search)
 {
     int n;
     if (!hasRecords(n))
         return;
+    if (search && search->isEmpty())
+        search = nullptr;
     QStringList shown;
     QStringList nos;
     bool malformed = false;
-    if (!category) {
+    if (!category && !search) {
         shown.reserve(n);
         nos.reserve(n);
     }
@@ -229,13 +253,15 @@ void RecordLists::summaries(ListBox *target, QLabel *count, const QString *categ
                 nos.append(QString::number(r.no));
                 return true;
             },
-            category ? Database::Fields::All : Database::Fields::AnswerHead, category))
+            category ? Database::Fields::All : Database::Fields::AnswerHead, category, search))
         return;
+    if (search && shown.isEmpty() && !malformed)
+        return noneFound(target, count, numbers);
     // A category without a comma stops the listing; what came before it stays.
     target->setItems(shown);
     numbers->setItems(nos);
     if (!category)
-        count->setText(kensuCount(n));
+        count->setText(kensuCount(search ? int(shown.size()) : n));
     else if (!malformed)
         count->setText(QString::number(shown.size()));
     if (malformed)
@@ -262,13 +288,14 @@ std::optional<QString> RecordLists::wholeLine(const QString &no, const QString &
     return line;
 }
 
-void RecordLists::hyoujiall(ListBox *target, QLabel *count, ListBox *numbers)
+void RecordLists::hyoujiall(ListBox *target, QLabel *count, ListBox *numbers,
+                            const TextSearch *search)
 {
-    summaries(target, count, nullptr, numbers);
+    summaries(target, count, nullptr, numbers, search);
 }
 
 void RecordLists::hyoujisel2(ListBox *target, QLabel *count, const QString &category,
-                             ListBox *numbers)
+                             ListBox *numbers, const TextSearch *search)
 {
-    summaries(target, count, &category, numbers);
+    summaries(target, count, &category, numbers, search);
 }

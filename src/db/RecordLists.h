@@ -10,6 +10,7 @@ class QPlainTextEdit;
 class QWidget;
 class Dialogs;
 class ListBox;
+class TextSearch;
 
 // The routines that fill the window's lists from the current database. Each
 // asks kensu first and tells the user when there is nothing to list; a list
@@ -32,21 +33,30 @@ public:
     void dbdispl(ListBox *list);
     // Every question, in stored order, and the count with a leading blank.
     void dbdisps(QLabel *count, ListBox *list);
-    // The record of the question selected in `list`, into three boxes; the
-    // focus then goes to `next`. Gives the record shown, as stored.
+    // The record of the line selected in `list`, into three boxes; the
+    // focus then goes to `next`. Gives the record shown, as stored. With
+    // `numbers`, the list's parallel record numbers, the line stands for
+    // its own record; without, for the first record stored with its
+    // question.
     std::optional<QaRecord> dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
-                                   QPlainTextEdit *anser, QWidget *next);
+                                   QPlainTextEdit *anser, QWidget *next,
+                                   const ListBox *numbers = nullptr);
 
     // Questions of all records / of one category into `target`, their record
-    // numbers into the parallel `numbers` when there is one.
-    void hyouji(ListBox *target, QLabel *count, ListBox *numbers = nullptr);
+    // numbers into the parallel `numbers` when there is one. With a search,
+    // only the records it finds, and the count is theirs; none found is
+    // said so and leaves the lists empty.
+    void hyouji(ListBox *target, QLabel *count, ListBox *numbers = nullptr,
+                const TextSearch *search = nullptr);
     void hyoujisel(ListBox *target, QLabel *count, const QString &category,
-                   ListBox *numbers = nullptr);
+                   ListBox *numbers = nullptr, const TextSearch *search = nullptr);
     // Summary lines of all records (cut to 60) / of one category (whole) into
     // `target`, their record numbers into the parallel `numbers`: a whole
     // line is read again by its number when the user asks for it.
-    void hyoujiall(ListBox *target, QLabel *count, ListBox *numbers);
-    void hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *numbers);
+    void hyoujiall(ListBox *target, QLabel *count, ListBox *numbers,
+                   const TextSearch *search = nullptr);
+    void hyoujisel2(ListBox *target, QLabel *count, const QString &category, ListBox *numbers,
+                    const TextSearch *search = nullptr);
     // The whole summary line of the record numbered `no` (a line of the
     // numbers list above) that was listed as `shown`; nothing after telling
     // the user why, also when the record no longer reads as it was listed
@@ -62,11 +72,15 @@ private:
     // said so, a failed reading only by its reason.
     bool hasRecords(int &n);
     bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
-              const QString *kind = nullptr);
+              const QString *kind = nullptr, const TextSearch *search = nullptr);
+    // A search found nothing: said so, and the lists emptied.
+    void noneFound(ListBox *target, QLabel *count, ListBox *numbers);
     // The categories, sorted and each once; nothing after telling the user why.
     std::optional<QStringList> sortedKinds();
-    void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
-    void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *numbers);
+    void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers,
+                   const TextSearch *search);
+    void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *numbers,
+                   const TextSearch *search);
     void cannotRead(const QString &reason);
 
     Session &m_session;

@@ -46,6 +46,11 @@ inline QString selectLine()
 {
     return QStringLiteral("削除したい行を選択して下さい");
 }
+// A search that found no record.
+inline QString noneFound()
+{
+    return QStringLiteral("該当するデータはありません");
+}
 // A listed record that the database no longer holds.
 inline QString recordGone()
 {

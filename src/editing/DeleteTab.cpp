@@ -14,7 +14,8 @@
 DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command5(named<QPushButton>("Command5", QStringLiteral("①データ表示（質問）"))),
-      List2(named<ListBox>("List2")),
+      Find2(named<QLineEdit>("Find2")), List2(named<ListBox>("List2")),
+      List2No(named<ListBox>("List2No")),
       Label8(named<QLabel>("Label8", QStringLiteral("②上記データ１行選択後"))),
       Command6(named<QPushButton>("Command6", QStringLiteral("③削除データの表示"))),
       Label15(named<QLabel>("Label15", QStringLiteral("種　類"))), Text6(named<QLineEdit>("Text6")),
@@ -24,12 +25,15 @@ DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialog
       Label12(named<QLabel>("Label12", QStringLiteral("上記データを削除しますか？"))),
       Command7(named<QPushButton>("Command7", QStringLiteral("④　削　除　Ｏ　Ｋ"))),
       Command8(named<QPushButton>("Command8", QStringLiteral("削除しません"))),
-      Label7(fieldLabel("Label7")), Line2(lineControl("Line2", QFrame::VLine)), m_lists(lists),
-      m_session(session), m_dialogs(dialogs)
+      Label7(fieldLabel("Label7")),
+      Line2(lineControl("Line2", QFrame::VLine)), m_picker{Command5, Find2,   List2,    List2No,
+                                                           Label7,   Label8,  Command6, Label15,
+                                                           Text6,    Label10, Text7,    Label11,
+                                                           Text2,    Label12, Command7, Command8,
+                                                           Line2},
+      m_lists(lists), m_session(session), m_dialogs(dialogs)
 {
-    RecordPicker{Command5, List2,   Label7, Label8,  Command6, Label15,  Text6, Label10,
-                 Text7,    Label11, Text2,  Label12, Command7, Command8, Line2}
-        .layOut(this);
+    m_picker.layOut(this);
     connect(Command5, &QPushButton::clicked, this, &DeleteTab::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &DeleteTab::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &DeleteTab::Command7_Click);
@@ -38,12 +42,14 @@ DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialog
 
 void DeleteTab::Command5_Click()
 {
-    m_lists.hyouji(List2, Label7);
+    m_picker.listQuestions(m_lists);
 }
 
 void DeleteTab::Command6_Click()
 {
-    m_lists.dbdisp(List2, Text6, Text7, Text2, Command7);
+    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists);
+    m_shownNo = shown ? shown->no : 0;
+    m_shownQuest = shown ? shown->quest : QString();
 }
 
 void DeleteTab::Command7_Click()
@@ -57,11 +63,14 @@ void DeleteTab::Command7_Click()
         m_dialogs.message(Texts::noDatabaseSet());
         return;
     }
-    // The first record stored with the question in the box, as the box now
-    // reads; nothing is claimed deleted that was not.
+    // The record ③ showed, while the box still holds its question; else the
+    // first record stored with the question the box now holds. Nothing is
+    // claimed deleted that was not.
     QString error;
-    const std::optional<bool> deleted =
-        Database(m_session.databasePath).removeFirstByQuestion(quest, &error);
+    const Database db(m_session.databasePath);
+    const std::optional<bool> deleted = m_shownNo && quest == m_shownQuest
+                                            ? db.removeByNo(m_shownNo, quest, &error)
+                                            : db.removeFirstByQuestion(quest, &error);
     if (!deleted) {
         m_dialogs.message(QStringLiteral("データを削除できませんでした\n") +
                           m_session.databasePath + u'\n' + error);
@@ -72,15 +81,14 @@ void DeleteTab::Command7_Click()
                           quest);
         return;
     }
-    m_lists.hyouji(List2, Label7);
+    m_picker.listQuestions(m_lists);
     Command8_Click();
     m_dialogs.message(QStringLiteral("削除しました"));
 }
 
 void DeleteTab::forgetRecords()
 {
-    List2->clear();
-    Label7->clear();
+    m_picker.forgetList();
     Command8_Click();
 }
 
@@ -89,4 +97,6 @@ void DeleteTab::Command8_Click()
     Text6->clear();
     Text7->clear();
     Text2->clear();
+    m_shownNo = 0;
+    m_shownQuest.clear();
 }

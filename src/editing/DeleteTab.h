@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordPicker.h"
+
 #include <QWidget>
 
 class QFrame;
@@ -21,7 +23,9 @@ public:
               QWidget *parent = nullptr);
 
     QPushButton *Command5; // ①データ表示（質問）
+    QLineEdit *Find2;      // 検索する語
     ListBox *List2;        // questions
+    ListBox *List2No;      // hidden: the record number of each line
     QLabel *Label8;        // ②上記データ１行選択後
     QPushButton *Command6; // ③削除データの表示
     QLabel *Label15;       // 種　類
@@ -44,7 +48,11 @@ public slots:
     void forgetRecords();  // another database became current
 
 private:
+    RecordPicker m_picker;
     RecordLists &m_lists;
     const Session &m_session;
     Dialogs &m_dialogs;
+    // The record ③ showed, until ④ or 削除しません.
+    qint64 m_shownNo = 0;
+    QString m_shownQuest;
 };

@@ -1,12 +1,14 @@
 #include "DisplayTab.h"
 
 #include "db/RecordLists.h"
+#include "db/TextSearch.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -17,6 +19,7 @@ DisplayTab::DisplayTab(RecordLists &lists, Dialogs &dialogs, QWidget *parent)
       Option1(named<QRadioButton>("Option1", QStringLiteral("全データの表示"))),
       Option2(named<QRadioButton>("Option2", QStringLiteral("選択種類データの表示"))),
       Command18(named<QPushButton>("Command18", QStringLiteral("データの表示"))),
+      Find9(named<QLineEdit>("Find9")),
       Label25(named<QLabel>("Label25",
                             QStringLiteral("ｻﾌﾞﾒﾆｭｰhtml名　,　ｻﾌﾞﾒﾆｭｰﾀｲﾄﾙ名　/　ｻﾌﾞの質問内容　/"
                                            "　ｻﾌﾞの答え"))),
@@ -26,6 +29,10 @@ DisplayTab::DisplayTab(RecordLists &lists, Dialogs &dialogs, QWidget *parent)
     Option1->setChecked(true);
     List10->hide();
     List8->setFixedHeight(96);
+    Find9->setPlaceholderText(QStringLiteral("検索する語"));
+    Find9->setClearButtonEnabled(true);
+    // Enter in the box lists what it finds, as データの表示 does.
+    connect(Find9, &QLineEdit::returnPressed, Command18, &QPushButton::click);
     Label24->setMinimumWidth(80);
 
     connect(Command17, &QPushButton::clicked, this, &DisplayTab::Command17_Click);
@@ -39,7 +46,10 @@ DisplayTab::DisplayTab(RecordLists &lists, Dialogs &dialogs, QWidget *parent)
     auto *options = new QGridLayout;
     options->addWidget(Option1, 0, 0);
     options->addWidget(Option2, 1, 0);
-    options->addWidget(Command18, 2, 0, Qt::AlignLeft);
+    auto *show = new QHBoxLayout;
+    show->addWidget(Command18);
+    show->addWidget(Find9, 1);
+    options->addLayout(show, 2, 0);
     options->addWidget(Label24, 3, 0, Qt::AlignLeft);
     options->setRowStretch(4, 1);
 
@@ -61,8 +71,9 @@ void DisplayTab::Command17_Click()
 
 void DisplayTab::Command18_Click()
 {
+    const TextSearch search(Find9->text());
     if (Option1->isChecked()) {
-        m_lists.hyoujiall(List9, Label24, List10);
+        m_lists.hyoujiall(List9, Label24, List10, &search);
         return;
     }
     if (List8->count() == 0) {
@@ -73,7 +84,7 @@ void DisplayTab::Command18_Click()
         m_dialogs.message(QStringLiteral("種類を選択して下さい"));
         return;
     }
-    m_lists.hyoujisel2(List9, Label24, List8->currentText(), List10);
+    m_lists.hyoujisel2(List9, Label24, List8->currentText(), List10, &search);
 }
 
 void DisplayTab::forgetRecords()

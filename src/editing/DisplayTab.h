@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class Dialogs;
@@ -21,6 +22,7 @@ public:
     QRadioButton *Option1;  // 全データの表示
     QRadioButton *Option2;  // 選択種類データの表示
     QPushButton *Command18; // データの表示
+    QLineEdit *Find9;       // 検索する語
     QLabel *Label25;        // column heading
     ListBox *List9;         // summary lines, possibly cut
     ListBox *List10;        // hidden: the record number of each line of List9

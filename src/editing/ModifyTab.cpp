@@ -15,7 +15,8 @@
 ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command2(named<QPushButton>("Command2", QStringLiteral("①データ表示（質問）"))),
-      List3(named<ListBox>("List3")),
+      Find3(named<QLineEdit>("Find3")), List3(named<ListBox>("List3")),
+      List3No(named<ListBox>("List3No")),
       Label14(named<QLabel>("Label14", QStringLiteral("②上記データ１行選択後"))),
       Command9(named<QPushButton>("Command9", QStringLiteral("③修正データの表示"))),
       Label19(named<QLabel>("Label19", QStringLiteral("種　類"))), Text3(named<QLineEdit>("Text3")),
@@ -25,12 +26,15 @@ ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialog
       Label20(named<QLabel>("Label20", QStringLiteral("上記データを反映しますか？"))),
       Command10(named<QPushButton>("Command10", QStringLiteral("④　変　更　Ｏ　Ｋ"))),
       Command11(named<QPushButton>("Command11", QStringLiteral("変更しません"))),
-      Label13(fieldLabel("Label13")), Line3(lineControl("Line3", QFrame::VLine)), m_lists(lists),
-      m_session(session), m_dialogs(dialogs)
+      Label13(fieldLabel("Label13")),
+      Line3(lineControl("Line3", QFrame::VLine)), m_picker{Command2, Find3,   List3,     List3No,
+                                                           Label13,  Label14, Command9,  Label19,
+                                                           Text3,    Label18, Text4,     Label17,
+                                                           Text5,    Label20, Command10, Command11,
+                                                           Line3},
+      m_lists(lists), m_session(session), m_dialogs(dialogs)
 {
-    RecordPicker{Command2, List3,   Label13, Label14, Command9,  Label19,   Text3, Label18,
-                 Text4,    Label17, Text5,   Label20, Command10, Command11, Line3}
-        .layOut(this);
+    m_picker.layOut(this);
     connect(Command2, &QPushButton::clicked, this, &ModifyTab::Command2_Click);
     connect(Command9, &QPushButton::clicked, this, &ModifyTab::Command9_Click);
     connect(Command10, &QPushButton::clicked, this, &ModifyTab::Command10_Click);
@@ -39,12 +43,12 @@ ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialog
 
 void ModifyTab::Command2_Click()
 {
-    m_lists.hyouji(List3, Label13);
+    m_picker.listQuestions(m_lists);
 }
 
 void ModifyTab::Command9_Click()
 {
-    const std::optional<QaRecord> shown = m_lists.dbdisp(List3, Text3, Text4, Text5, Command10);
+    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists);
     if (!shown)
         return;
     m_shownNo = shown->no;
@@ -88,15 +92,14 @@ void ModifyTab::Command10_Click()
         m_dialogs.message(Texts::recordGone());
         return;
     }
-    m_lists.hyouji(List3, Label13);
+    m_picker.listQuestions(m_lists);
     Command11_Click();
     m_dialogs.message(QStringLiteral("データを変更しました"));
 }
 
 void ModifyTab::forgetRecords()
 {
-    List3->clear();
-    Label13->clear();
+    m_picker.forgetList();
     Command11_Click();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordPicker.h"
+
 #include <QWidget>
 
 class QFrame;
@@ -21,7 +23,9 @@ public:
               QWidget *parent = nullptr);
 
     QPushButton *Command2; // ①データ表示（質問）
+    QLineEdit *Find3;      // 検索する語
     ListBox *List3;        // questions
+    ListBox *List3No;      // hidden: the record number of each line
     QLabel *Label14;       // ②上記データ１行選択後
     QPushButton *Command9; // ③修正データの表示
     QLabel *Label19;       // 種　類
@@ -44,6 +48,7 @@ public slots:
     void forgetRecords();   // another database became current
 
 private:
+    RecordPicker m_picker;
     RecordLists &m_lists;
     const Session &m_session;
     Dialogs &m_dialogs;

@@ -1,5 +1,7 @@
 #include "RecordPicker.h"
 
+#include "db/RecordLists.h"
+#include "db/TextSearch.h"
 #include "platform/ListBox.h"
 
 #include <QGridLayout>
@@ -14,11 +16,18 @@ void RecordPicker::layOut(QWidget *tab) const
     // ③ moves the focus to ④; Enter then presses it.
     okButton->setAutoDefault(true);
     answer->setTabChangesFocus(true);
-    count->setMinimumWidth(70);
+    count->setMinimumWidth(60);
+    numbers->hide();
+    find->setPlaceholderText(QStringLiteral("検索する語"));
+    find->setClearButtonEnabled(true);
+    find->setMinimumWidth(80);
+    // Enter in the box lists what it finds, as ① does.
+    QObject::connect(find, &QLineEdit::returnPressed, listButton, &QPushButton::click);
 
     auto *listHead = new QHBoxLayout;
     listHead->addWidget(listButton);
-    listHead->addWidget(count, 1);
+    listHead->addWidget(find, 1);
+    listHead->addWidget(count);
 
     auto *left = new QVBoxLayout;
     left->addLayout(listHead);
@@ -46,4 +55,22 @@ void RecordPicker::layOut(QWidget *tab) const
     layout->addLayout(left, 1);
     layout->addWidget(line);
     layout->addLayout(form, 1);
+}
+
+void RecordPicker::listQuestions(RecordLists &lists) const
+{
+    const TextSearch search(find->text());
+    lists.hyouji(list, count, numbers, &search);
+}
+
+std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists) const
+{
+    return lists.dbdisp(list, kind, quest, answer, okButton, numbers);
+}
+
+void RecordPicker::forgetList() const
+{
+    list->clear();
+    numbers->clear();
+    count->clear();
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "db/QaRecord.h"
+
+#include <optional>
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -7,12 +11,16 @@ class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 class ListBox;
+class RecordLists;
 
-// The delete and modify tabs share one shape: list the questions, pick one,
-// show its record in three boxes, confirm or decline.
+// The delete and modify tabs share one shape: find and list the questions,
+// pick one, show its record in three boxes, confirm or decline. Each line
+// of the list stands for its own record: its number is kept beside it.
 struct RecordPicker {
     QPushButton *listButton; // ①データ表示（質問）
+    QLineEdit *find;         // 検索する語
     ListBox *list;
+    ListBox *numbers; // hidden: the record number of each line
     QLabel *count;
     QLabel *stepHint;        // ②上記データ１行選択後
     QPushButton *showButton; // ③...データの表示
@@ -28,4 +36,12 @@ struct RecordPicker {
     QFrame *line;
 
     void layOut(QWidget *tab) const;
+
+    // ①: the questions of the records the search box's words find, or of
+    // every record when it is empty.
+    void listQuestions(RecordLists &lists) const;
+    // ③: the record of the selected line into the boxes.
+    std::optional<QaRecord> showSelected(RecordLists &lists) const;
+    // Another database became current: nothing listed is its.
+    void forgetList() const;
 };

@@ -670,6 +670,27 @@ private slots:
         }
     }
 
+    // Ctrl+F puts the focus into the search box of the tab in front; a tab
+    // without one keeps its focus.
+    void ctrlFFindsTheBox()
+    {
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *strip = control<QTabWidget>(w, "SSTab1");
+        const std::pair<int, const char *> boxes[] = {
+            {0, "Find9"}, {2, "Find2"}, {3, "Find3"}, {1, nullptr}};
+        for (const auto &[tab, name] : boxes) {
+            strip->setCurrentIndex(tab);
+            QWidget *before = QApplication::focusWidget();
+            QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+            if (name)
+                QCOMPARE(QApplication::focusWidget(), control<QLineEdit>(w, name));
+            else
+                QCOMPARE(QApplication::focusWidget(), before);
+        }
+    }
+
     void tabStripDoubleClick_data()
     {
         QTest::addColumn<int>("tab"); // -1: the empty strip right of the last tab

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -63,6 +64,7 @@ private slots:
     void deleteRecord();
     void modifyRecord_data();
     void modifyRecord();
+    void findThenAct();
 
 private:
     QStringList stored(const char *column);
@@ -412,9 +414,12 @@ void TestEditing::deleteRecord_data()
     const QString deleted = u"削除しました"_qs;
     QTest::newRow("one of three") << QStringList{u"q1"_qs, u"q2"_qs, u"q3"_qs} << 1 << u"ok"_qs
                                   << QStringList{u"k1|q1"_qs, u"k3|q3"_qs} << QStringList{deleted};
-    QTest::newRow("same question twice: the first stored")
+    QTest::newRow("same question twice: the line's own record")
         << QStringList{u"It's 50%_off"_qs, u"b"_qs, u"It's 50%_off"_qs} << 2 << u"ok"_qs
-        << QStringList{u"k2|b"_qs, u"k3|It's 50%_off"_qs} << QStringList{deleted};
+        << QStringList{u"k1|It's 50%_off"_qs, u"k2|b"_qs} << QStringList{deleted};
+    QTest::newRow("same question twice, box edited: the first stored with it")
+        << QStringList{u"b"_qs, u"q"_qs, u"q"_qs} << 0 << u"edit:q"_qs
+        << QStringList{u"k1|b"_qs, u"k3|q"_qs} << QStringList{deleted};
     QTest::newRow("the last record") << QStringList{u"q1"_qs} << 0 << u"ok"_qs << QStringList()
                                      << QStringList{Texts::noRecords(), deleted};
     QTest::newRow("削除しません") << QStringList{u"q1"_qs} << 0 << u"cancel"_qs
@@ -446,7 +451,7 @@ void TestEditing::deleteRecord()
     QCOMPARE(tab.Label7->text(), u' ' + QString::number(quests.size()));
     tab.List2->setCurrentRow(row);
     tab.Command6->click();
-    QCOMPARE(tab.Text6->text(), u'k' + QString::number(quests.indexOf(quests.at(row)) + 1));
+    QCOMPARE(tab.Text6->text(), u'k' + QString::number(row + 1));
     m_dialogs.clear();
     if (then == u"cancel"_qs)
         tab.Command8->click();
@@ -572,4 +577,73 @@ void TestEditing::modifyRecord()
 }
 
 QTEST_MAIN(TestEditing)
+// A search typed as a user types it narrows each tab's list; ③ and ④ then
+// act on the record of the line selected, also where two share a question.
+void TestEditing::findThenAct()
+{
+    const QStringList records[] = {
+        {u"sub1,初級"_qs, u"パスワードを忘れた"_qs, u"再発行します"_qs},
+        {u"sub1,初級"_qs, u"ログインできない"_qs, u"ぱすわーどを確認<br>\r\nして下さい"_qs},
+        {u"sub2,中級"_qs, u"パスワードを忘れた"_qs, u"別の答え"_qs},
+        {u"sub2,中級"_qs, u"退会"_qs, u"ＡＢＣ１２３"_qs}};
+    for (const QStringList &r : records)
+        QVERIFY(Database(m_path).add({0, r[0], r[1], r[2]}));
+    RecordLists lists(m_session, m_dialogs);
+    // Japanese comes as an input method commits it; the rest as keys.
+    const auto typeAndEnter = [](QLineEdit *box, const QString &words) {
+        box->clear();
+        box->setFocus();
+        bool ascii = true;
+        for (const QChar c : words)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii) {
+            QTest::keyClicks(box, words);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(words);
+            QApplication::sendEvent(box, &commit);
+        }
+        QCOMPARE(box->text(), words);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+
+    ModifyTab modify(lists, m_session, m_dialogs);
+    QCOMPARE(modify.Find3->placeholderText(), u"検索する語"_qs);
+    typeAndEnter(modify.Find3, u"ぱすわーど"_qs);
+    QCOMPARE(modify.List3->items(), (QStringList{records[0][1], records[1][1], records[2][1]}));
+    QCOMPARE(modify.Label13->text(), u" 3"_qs);
+    modify.List3->setCurrentRow(2);
+    modify.Command9->click();
+    QCOMPARE(modify.Text5->toPlainText(), u"別の答え"_qs);
+    modify.Text5->setPlainText(u"直した答え"_qs);
+    modify.Command10->click();
+    QCOMPARE(stored("anser"),
+             (QStringList{records[0][2], records[1][2], u"直した答え"_qs, records[3][2]}));
+    QCOMPARE(modify.List3->count(), 3); // listed again with the same words
+
+    DeleteTab remove(lists, m_session, m_dialogs);
+    typeAndEnter(remove.Find2, u"パスワード\u3000忘れ"_qs);
+    QCOMPARE(remove.Label7->text(), u" 2"_qs);
+    remove.List2->setCurrentRow(1);
+    remove.Command6->click();
+    remove.Command7->click();
+    QCOMPARE(stored("anser"), (QStringList{records[0][2], records[1][2], records[3][2]}));
+
+    DisplayTab display(lists, m_dialogs);
+    typeAndEnter(display.Find9, u"abc123"_qs);
+    QCOMPARE(display.List9->count(), 1);
+    QCOMPARE(display.Label24->text(), u" 1"_qs);
+    QCOMPARE(display.List10->items(), QStringList{u"4"_qs});
+
+    // Nothing found: said so, and nothing left listed to act on.
+    m_dialogs.clear();
+    typeAndEnter(remove.Find2, u"パスワード 退会"_qs);
+    QCOMPARE(m_dialogs.messages(), QStringList{Texts::noneFound()});
+    QCOMPARE(remove.List2->count(), 0);
+    QCOMPARE(remove.Label7->text(), u" 0"_qs);
+    // An empty box lists everything again.
+    typeAndEnter(remove.Find2, QString());
+    QCOMPARE(remove.List2->count(), 3);
+}
+
 #include "tst_editing.moc"
