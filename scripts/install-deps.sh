@@ -9,6 +9,7 @@ packages=(
   qt6-translations-l10n
   libsqlite3-dev
   mdbtools-dev
+  libcsv-dev
   sqlite3 desktop-file-utils appstream lintian
   fonts-noto-cjk
   xvfb xauth

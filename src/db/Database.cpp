@@ -493,6 +493,46 @@ std::optional<qint64> Database::add(const QaRecord &record, QString *error) cons
     return sqlite3_last_insert_rowid(c.handle());
 }
 
+std::optional<qint64> Database::addAll(const std::function<bool(const Store &)> &produce,
+                                       QString *error) const
+{
+    Connection c;
+    if (!openVerified(c, m_path, WriteFlags, error) || !c.exec("BEGIN IMMEDIATE", error))
+        return std::nullopt;
+    // Without a COMMIT the transaction is rolled back when the connection
+    // closes.
+    Statement st(c, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)");
+    if (!st.ok()) {
+        setError(error, c.lastError());
+        return std::nullopt;
+    }
+    qint64 stored = 0;
+    bool failed = false;
+    const Store store = [&](const QaRecord &record) {
+        if (failed)
+            return false;
+        st.bind(1, record.kind);
+        st.bind(2, record.quest);
+        st.bind(3, record.anser);
+        if (st.step() != SQLITE_DONE) {
+            setError(error, c.lastError());
+            failed = true;
+            return false;
+        }
+        st.reset();
+        ++stored;
+        return true;
+    };
+    const bool wanted = produce(store);
+    if (failed)
+        return std::nullopt;
+    if (!wanted)
+        return 0;
+    if (!c.exec("COMMIT", error))
+        return std::nullopt;
+    return stored;
+}
+
 namespace
 {
 

@@ -78,6 +78,15 @@ public:
     // Stores a record and gives its new number.
     std::optional<qint64> add(const QaRecord &record, QString *error = nullptr) const;
 
+    // Stores, in one transaction and in order, every record `produce` hands
+    // to its `store` (which returns false once storing failed: stop then).
+    // Records come one at a time, so a large file need not be held whole.
+    // Nothing is stored unless `produce` returns true and every record went
+    // in; gives how many were stored (0 when `produce` gave up).
+    using Store = std::function<bool(const QaRecord &)>;
+    std::optional<qint64> addAll(const std::function<bool(const Store &store)> &produce,
+                                 QString *error = nullptr) const;
+
     // The first record stored with exactly this question; `found` is left
     // empty when there is none. False only on failure.
     bool findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,

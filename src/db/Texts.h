@@ -165,6 +165,72 @@ inline QString pagesNotWritten(int count, const QString &firstPath, const QStrin
         .arg(firstPath, reason);
 }
 
+// Records written to or read from a CSV/TSV file.
+inline QString csvExported(qint64 count)
+{
+    return QStringLiteral("%1件のデータを書き出しました").arg(count);
+}
+inline QString csvImported(qint64 count)
+{
+    return QStringLiteral("%1件のデータを追加しました").arg(count);
+}
+inline QString csvNotWritten(const QString &path, const QString &reason)
+{
+    return QStringLiteral("ファイルを書き出せませんでした\n") + path + u'\n' + reason;
+}
+inline QString csvNotRead(const QString &path, const QString &reason)
+{
+    return QStringLiteral("ファイルを読み込めませんでした\n") + path + u'\n' + reason;
+}
+inline QString csvNotAdded(const QString &path, const QString &reason)
+{
+    return QStringLiteral("データを追加できませんでした\n") + path + u'\n' + reason;
+}
+// Records with characters Shift_JIS cannot carry: "番号N「質問」" each, the
+// first few, then how many more.
+inline QString csvNotInShiftJis(const QStringList &records, qsizetype more)
+{
+    QString text = QStringLiteral("Shift_JISで書けない文字を含むデータがあるため、"
+                                  "書き出しませんでした\n") +
+                   records.join(u'\n');
+    if (more > 0)
+        text += QStringLiteral("\nほか%1件").arg(more);
+    return text + QStringLiteral("\nUTF-8で書き出して下さい");
+}
+// A row of a file that was not added, by its line, and those not shown.
+inline QString csvAtLine(qint64 line, const QString &reason)
+{
+    return QStringLiteral("%1行目: %2").arg(line).arg(reason);
+}
+inline QString csvMore(qsizetype count)
+{
+    return QStringLiteral("ほか%1件").arg(count);
+}
+inline QString noInput()
+{
+    return QStringLiteral("データが入力されていません");
+}
+inline QString csvUnclosedQuote()
+{
+    return QStringLiteral("引用符（\"）が閉じられていません");
+}
+inline QString csvBadQuote()
+{
+    return QStringLiteral("引用符（\"）の使い方が正しくありません");
+}
+inline QString csvFieldCount(qsizetype expected, qsizetype found)
+{
+    return QStringLiteral("項目が%1個あります（%2個のはずです）").arg(found).arg(expected);
+}
+inline QString csvBlankLine()
+{
+    return QStringLiteral("空の行です");
+}
+inline QString csvUndecodable()
+{
+    return QStringLiteral("Shift_JIS（CP932）として読めない文字があります");
+}
+
 // Why the engine could not do what it was asked.
 namespace Reason
 {

@@ -1,0 +1,111 @@
+// How fast a large database goes out to CSV and comes back in.
+//   build/bench/bench_csv [records] [answer characters]
+// Builds a database of that many records (default 100,000, answers of 900
+// characters, about 2 KB in Shift_JIS and 2.7 KB in UTF-8, with line
+// breaks, commas and quotes) in a temporary folder, then measures
+//   (a) the export in UTF-8, (b) in Shift_JIS,
+//   (c) the import of (a) into an empty database,
+// each with the peak resident memory it took.
+#include "Memory.h"
+#include "csv/CsvTransfer.h"
+#include "db/Database.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace
+{
+
+bool fill(const QString &path, int records, int length)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
+        return false;
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
+                       nullptr);
+    const QString plain = QStringLiteral("答えの本文は、このように\"続き\"ます。");
+    const QString broken = QStringLiteral("改行のある行です。<br>\r\n");
+    for (int i = 0; i < records; ++i) {
+        QString answer = QString::number(i) + u' ';
+        while (answer.size() < length)
+            answer += (answer.size() / 40) % 3 == 0 ? broken : plain;
+        const int c = (i * 7919) % 1000;
+        const QByteArray kind = QStringLiteral("sub%1,分類その%2").arg(c).arg(c).toUtf8();
+        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
+        const QByteArray anser = answer.toUtf8();
+        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+template <class Run> void measure(const char *what, const Run &run)
+{
+    ::sync();
+    Memory::resetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    const QString said = run();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    std::printf("%-28s %9.1f ms  peak %7.1f MB  %s\n", what, ms, Memory::mb("VmHWM"),
+                qPrintable(said.section(u'\n', 0, 0)));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int length = argc > 2 ? std::atoi(argv[2]) : 900;
+
+    QTemporaryDir dir;
+    const Database from(dir.filePath(QStringLiteral("from.mdb")));
+    const Database to(dir.filePath(QStringLiteral("to.mdb")));
+    QString error;
+    if (!from.create(false, &error) || !fill(from.path(), records, length) ||
+        !to.create(false, &error)) {
+        std::fprintf(stderr, "cannot build the databases: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%d records, answers of %d characters, database of %lld bytes\n", records, length,
+                static_cast<long long>(QFileInfo(from.path()).size()));
+
+    const QString utf8 = dir.filePath(QStringLiteral("out.csv"));
+    const QString sjis = dir.filePath(QStringLiteral("out-sjis.csv"));
+    measure("(a) export UTF-8",
+            [&] { return CsvTransfer::exportTo(from, utf8, CsvTransfer::Encoding::Utf8).message; });
+    measure("(b) export Shift_JIS", [&] {
+        return CsvTransfer::exportTo(from, sjis, CsvTransfer::Encoding::ShiftJis).message;
+    });
+    std::printf("files of %lld and %lld bytes\n", static_cast<long long>(QFileInfo(utf8).size()),
+                static_cast<long long>(QFileInfo(sjis).size()));
+    measure("(c) import UTF-8", [&] {
+        const CsvTransfer::Imported r = CsvTransfer::importFrom(to, utf8);
+        return r.ok ? QStringLiteral("%1 records").arg(r.records)
+                    : r.failure + r.problems.join(u'\n');
+    });
+    const Database to2(dir.filePath(QStringLiteral("to2.mdb")));
+    to2.create(false);
+    measure("(d) import Shift_JIS", [&] {
+        const CsvTransfer::Imported r = CsvTransfer::importFrom(to2, sjis);
+        return r.ok ? QStringLiteral("%1 records").arg(r.records)
+                    : r.failure + r.problems.join(u'\n');
+    });
+    return 0;
+}

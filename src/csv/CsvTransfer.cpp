@@ -1,0 +1,700 @@
+#include "CsvTransfer.h"
+
+#include "db/CategoryKey.h"
+#include "db/Texts.h"
+#include "db/WholeFile.h"
+#include "site/Cp932.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <csv.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace CsvTransfer
+{
+
+namespace
+{
+
+// Files are read and written a block at a time: 100,000 long answers do not
+// fit in the memory the tool may take.
+constexpr qsizetype Block = 1 << 20;
+constexpr qsizetype ProblemsShown = 10;
+constexpr qsizetype RefusedShown = 5;
+
+// ---- Writing ----
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Quoted when a reader could otherwise take it apart or trim it.
+void appendField(QByteArray &out, QByteArrayView field)
+{
+    const char *begin = field.data();
+    const char *end = begin + field.size();
+    bool quote = !field.isEmpty() && (isBlank(field.front()) || isBlank(field.back()));
+    for (const char *p = begin; !quote && p != end; ++p)
+        quote = *p == ',' || *p == '"' || *p == '\r' || *p == '\n';
+    if (!quote) {
+        out.append(field);
+        return;
+    }
+    out.append('"');
+    for (const char *p = begin; p != end;) {
+        const auto *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+        if (!q) {
+            out.append(p, end - p);
+            break;
+        }
+        out.append(p, q + 1 - p);
+        out.append('"');
+        p = q + 1;
+    }
+    out.append('"');
+}
+
+// Where an export's bytes go: kept whole, or handed on a block at a time.
+struct Output {
+    QByteArray bytes;
+    std::function<bool(const QByteArray &)> flush; // empty: keep everything
+    bool failed = false;
+
+    void maybeFlush()
+    {
+        if (flush && bytes.size() >= Block) {
+            failed = failed || !flush(bytes);
+            bytes.resize(0);
+        }
+    }
+};
+
+// The rows into `out`; false with the user's words in *message, and
+// *refused set when it is the encoding that refuses them.
+bool generate(const Database &db, Encoding encoding, Output &out, int &records, QString *message,
+              bool *refusedBySjis = nullptr)
+{
+    const bool sjis = encoding == Encoding::ShiftJis;
+    Cp932 cp932;
+    const QString header = QStringLiteral("No,種類,質問,答え\r\n");
+    out.bytes = sjis ? cp932.encode(header) : QByteArray("\xEF\xBB\xBF") + header.toUtf8();
+    QStringList refused;
+    qsizetype moreRefused = 0;
+    QByteArray encoded;
+    records = 0;
+    const auto visit = [&](const Database::Stored &r) {
+        const QByteArray no = QByteArray::number(r.no);
+        if (!sjis) {
+            out.bytes.append(no).append(',');
+            appendField(out.bytes, r.kind);
+            out.bytes.append(',');
+            appendField(out.bytes, r.quest);
+            out.bytes.append(',');
+            appendField(out.bytes, r.anser);
+        } else {
+            const std::array<QString, 3> texts{Database::text(r.kind), Database::text(r.quest),
+                                               Database::text(r.anser)};
+            if (!cp932.holds(texts[0]) || !cp932.holds(texts[1]) || !cp932.holds(texts[2])) {
+                if (refused.size() < RefusedShown)
+                    refused.append(QStringLiteral("番号%1「%2」").arg(r.no).arg(texts[1]));
+                else
+                    ++moreRefused;
+            }
+            // Nothing is written once a record is refused; the rest are
+            // only looked at, to count them.
+            if (!refused.isEmpty())
+                return true;
+            out.bytes.append(no);
+            for (const QString &text : texts) {
+                encoded.resize(0);
+                cp932.append(encoded, text);
+                out.bytes.append(',');
+                appendField(out.bytes, encoded);
+            }
+        }
+        out.bytes.append("\r\n");
+        ++records;
+        out.maybeFlush();
+        return !out.failed;
+    };
+    QString error;
+    if (!db.scanWithKinds([](const QStringList &) {}, visit, &error)) {
+        if (message)
+            *message = Texts::cannotReadFile(db.path(), error);
+        return false;
+    }
+    if (!refused.isEmpty()) {
+        if (message)
+            *message = Texts::csvNotInShiftJis(refused, moreRefused);
+        if (refusedBySjis)
+            *refusedBySjis = true;
+        return false;
+    }
+    return true;
+}
+
+// A file written as WholeFile::write writes one, but a block at a time:
+// a temporary file beside it, renamed over it only once complete and synced.
+class BlockFile
+{
+public:
+    BlockFile() = default;
+    BlockFile(const BlockFile &) = delete;
+    BlockFile &operator=(const BlockFile &) = delete;
+    ~BlockFile() { discard(); }
+
+    bool open(const QString &path, QString *error)
+    {
+        if (path.isEmpty())
+            return fail(error, Texts::Reason::noFileName());
+        QFileInfo info(path);
+        for (int depth = 0; info.isSymLink(); ++depth) {
+            if (depth == 40)
+                return fail(error, Texts::Reason::ofErrno(ELOOP));
+            info.setFile(info.symLinkTarget());
+        }
+        m_target = QFile::encodeName(info.absoluteFilePath());
+        struct stat old {
+        };
+        if (::stat(m_target.constData(), &old) == 0) {
+            if (S_ISDIR(old.st_mode))
+                return fail(error, Texts::Reason::isFolder());
+            if (!S_ISREG(old.st_mode))
+                return fail(error, Texts::Reason::notAFile());
+            if (::access(m_target.constData(), W_OK) != 0)
+                return fail(error, errno == EACCES ? Texts::Reason::readOnly()
+                                                   : Texts::Reason::ofErrno(errno));
+            m_mode = old.st_mode & 07777;
+        } else {
+            m_mode = mode_t(WholeFile::newFileMode());
+        }
+        m_folder = QFile::encodeName(info.absolutePath());
+        m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                   QStringLiteral(".XXXXXX"));
+        m_fd = ::mkstemp(m_temp.data());
+        if (m_fd < 0)
+            return fail(error, Texts::Reason::ofErrno(errno));
+        return true;
+    }
+
+    bool write(const QByteArray &bytes)
+    {
+        if (m_code == 0 && !WholeFile::writeAll(m_fd, bytes))
+            m_code = errno;
+        return m_code == 0;
+    }
+
+    bool commit(QString *error)
+    {
+        if (m_code == 0 && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
+            m_code = errno;
+        if (::close(m_fd) != 0 && m_code == 0)
+            m_code = errno;
+        m_fd = -1;
+        if (m_code == 0 && std::rename(m_temp.constData(), m_target.constData()) != 0)
+            m_code = errno;
+        if (m_code != 0) {
+            ::unlink(m_temp.constData());
+            return fail(error, Texts::Reason::ofErrno(m_code));
+        }
+        const int dir = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
+    }
+
+    void discard()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            ::unlink(m_temp.constData());
+            m_fd = -1;
+        }
+    }
+
+    QString reason() const { return Texts::Reason::ofErrno(m_code); }
+
+private:
+    static bool fail(QString *error, const QString &reason)
+    {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
+    QByteArray m_target;
+    QByteArray m_temp;
+    QByteArray m_folder;
+    mode_t m_mode = 0;
+    int m_fd = -1;
+    int m_code = 0;
+};
+
+// ---- Reading ----
+
+// How much of `bytes` ends on a whole UTF-8 sequence: a sequence cut by
+// the end of a block is checked with the next block.
+qsizetype wholeSequences(QByteArrayView bytes)
+{
+    const qsizetype n = bytes.size();
+    qsizetype k = 0;
+    while (k < 3 && k < n && (quint8(bytes[n - 1 - k]) & 0xC0) == 0x80)
+        ++k;
+    if (k == n)
+        return n;
+    const quint8 lead = quint8(bytes[n - 1 - k]);
+    const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return length > k + 1 ? n - 1 - k : n;
+}
+
+// What the first line says about the separator.
+struct FirstLine {
+    bool done = false;
+    bool tab = false;
+    bool comma = false;
+
+    void scan(QByteArrayView bytes)
+    {
+        for (qsizetype i = 0; !done && i < bytes.size(); ++i) {
+            const char c = bytes[i];
+            done = c == '\r' || c == '\n';
+            tab = tab || c == '\t';
+            comma = comma || c == ',';
+        }
+    }
+    char separator(bool tsvByName) const { return tsvByName || (tab && !comma) ? '\t' : ','; }
+};
+
+// CP932 bytes to text, as the system's converter reads them.
+class Cp932Decoder
+{
+public:
+    Cp932Decoder()
+        : m_cd(iconv_open(QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE",
+                          "CP932"))
+    {
+    }
+    Cp932Decoder(const Cp932Decoder &) = delete;
+    Cp932Decoder &operator=(const Cp932Decoder &) = delete;
+    ~Cp932Decoder()
+    {
+        if (m_cd != iconv_t(-1))
+            iconv_close(m_cd);
+    }
+
+    std::optional<QString> operator()(QByteArrayView bytes)
+    {
+        bool ascii = true;
+        for (const char c : bytes)
+            ascii = ascii && quint8(c) < 0x80;
+        if (ascii)
+            return QString::fromLatin1(bytes);
+        if (m_cd == iconv_t(-1))
+            return std::nullopt;
+        // Every character takes at least one byte and one UTF-16 unit.
+        QString text(bytes.size(), Qt::Uninitialized);
+        char *in = const_cast<char *>(bytes.data());
+        size_t inLeft = size_t(bytes.size());
+        char *out = reinterpret_cast<char *>(text.data());
+        size_t outLeft = size_t(text.size()) * 2;
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(m_cd, &in, &inLeft, &out, &outLeft) == size_t(-1) || inLeft != 0)
+            return std::nullopt;
+        text.resize(text.size() - qsizetype(outLeft / 2));
+        return text;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+// The rows of a file, fed a block at a time, checked as the input tab
+// checks a record; the records go to `sink` until a problem is found.
+class Rows
+{
+public:
+    using Emit = std::function<bool(const QaRecord &)>;
+
+    Rows(char separator, bool utf8, Emit sink) : m_utf8(utf8), m_emit(std::move(sink))
+    {
+        csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
+        csv_set_delim(&m_parser, static_cast<unsigned char>(separator));
+        // Blanks are text: nothing is trimmed.
+        csv_set_space_func(&m_parser, [](unsigned char) { return 0; });
+    }
+    Rows(const Rows &) = delete;
+    Rows &operator=(const Rows &) = delete;
+    ~Rows() { csv_free(&m_parser); }
+
+    // False once reading must stop: a malformed file or a record not stored.
+    bool feed(QByteArrayView bytes)
+    {
+        if (stopped())
+            return false;
+        const size_t done =
+            csv_parse(&m_parser, bytes.data(), size_t(bytes.size()), onField, onRow, this);
+        if (done < size_t(bytes.size())) {
+            problem(m_rowLine, csv_error(&m_parser) == CSV_EPARSE
+                                   ? Texts::csvBadQuote()
+                                   : QString::fromLocal8Bit(csv_strerror(csv_error(&m_parser))));
+            m_malformed = true;
+        }
+        return !stopped();
+    }
+    void finish()
+    {
+        if (!stopped() && csv_fini(&m_parser, onField, onRow, this) != 0) {
+            problem(m_rowLine, Texts::csvUnclosedQuote());
+            m_malformed = true;
+        }
+    }
+
+    bool stopped() const { return m_malformed || m_notStored; }
+    bool notStored() const { return m_notStored; }
+    qsizetype problemCount() const { return m_problemCount; }
+    QStringList problems() const
+    {
+        QStringList shown = m_problems;
+        if (m_problemCount > ProblemsShown)
+            shown.append(Texts::csvMore(m_problemCount - ProblemsShown));
+        return shown;
+    }
+
+private:
+    static void onField(void *field, size_t size, void *self)
+    {
+        static_cast<Rows *>(self)->field(static_cast<const char *>(field), size);
+    }
+    static void onRow(int end, void *self) { static_cast<Rows *>(self)->rowEnd(end); }
+
+    void field(const char *data, size_t size)
+    {
+        if (m_count < qsizetype(m_fields.size()))
+            m_fields[size_t(m_count)].assign(data, size);
+        ++m_count;
+        // Line breaks inside a quoted field count as lines of the file.
+        for (size_t i = 0; i < size; ++i)
+            if (data[i] == '\n' || (data[i] == '\r' && (i + 1 == size || data[i + 1] != '\n')))
+                ++m_breaks;
+        m_afterCr = false;
+    }
+
+    // `end` is the CR or LF that ended the row, or -1 at the end of the file.
+    void rowEnd(int end)
+    {
+        if (m_count == 0) {
+            // Outside any row: the LF of a CR LF, or an empty line.
+            if (end == '\n' && m_afterCr) {
+                m_afterCr = false;
+                return;
+            }
+            if (end >= 0 && m_blankLine == 0)
+                m_blankLine = m_breaks + 1;
+            lineBreak(end);
+            return;
+        }
+        const qint64 line = m_rowLine;
+        lineBreak(end);
+        // Empty lines are allowed only at the end.
+        if (m_blankLine != 0) {
+            problem(m_blankLine, Texts::csvBlankLine());
+            m_blankLine = 0;
+        }
+        row(line);
+        m_count = 0;
+    }
+
+    void lineBreak(int end)
+    {
+        if (end == '\r' || end == '\n')
+            ++m_breaks;
+        m_afterCr = end == '\r';
+        m_rowLine = m_breaks + 1;
+    }
+
+    std::optional<QString> text(qsizetype index)
+    {
+        const std::string &bytes = m_fields[size_t(index)];
+        if (m_utf8)
+            return Database::text(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        return m_cp932(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    }
+
+    // A header is known by its names: with or without the No column.
+    bool isHeader()
+    {
+        if (m_count != 3 && m_count != 4)
+            return false;
+        QStringList names;
+        for (qsizetype i = 0; i < m_count; ++i) {
+            const std::optional<QString> name = text(i);
+            if (!name)
+                return false;
+            names.append(name->trimmed());
+        }
+        const QStringList japanese{QStringLiteral("No"), QStringLiteral("種類"),
+                                   QStringLiteral("質問"), QStringLiteral("答え")};
+        const QStringList english{QStringLiteral("No"), QStringLiteral("kind"),
+                                  QStringLiteral("quest"), QStringLiteral("anser")};
+        const qsizetype from = 4 - m_count;
+        return names == japanese.mid(from) || names == english.mid(from);
+    }
+
+    void row(qint64 line)
+    {
+        if (m_columns == 0) {
+            const bool header = isHeader();
+            m_columns = header ? m_count : 3;
+            if (header)
+                return;
+        }
+        if (m_count != m_columns) {
+            problem(line, Texts::csvFieldCount(m_columns, m_count));
+            return;
+        }
+        const qsizetype first = m_columns - 3; // past a No column
+        std::array<std::optional<QString>, 3> texts{text(first), text(first + 1), text(first + 2)};
+        if (!texts[0] || !texts[1] || !texts[2]) {
+            problem(line, Texts::csvUndecodable());
+            return;
+        }
+        QaRecord record{0, std::move(*texts[0]), std::move(*texts[1]), std::move(*texts[2])};
+        if (record.kind.isEmpty() || record.quest.isEmpty() || record.anser.isEmpty())
+            problem(line, Texts::noInput());
+        else if (!CategoryKey::isWellFormed(record.kind))
+            problem(line, Texts::badCategory());
+        else if (const std::optional<QString> refused =
+                     Database::tooLong(record.kind, record.quest))
+            problem(line, *refused);
+        else if (m_problemCount == 0 && !m_emit(record))
+            m_notStored = true;
+    }
+
+    void problem(qint64 line, const QString &reason)
+    {
+        if (m_problems.size() < ProblemsShown)
+            m_problems.append(Texts::csvAtLine(line, reason));
+        ++m_problemCount;
+    }
+
+    csv_parser m_parser{};
+    const bool m_utf8;
+    Emit m_emit;
+    Cp932Decoder m_cp932;
+    std::array<std::string, 4> m_fields; // the first four; more are only counted
+    qsizetype m_count = 0;               // fields of the row so far
+    qsizetype m_columns = 0;             // known after the first row
+    qint64 m_breaks = 0;                 // line breaks read so far
+    qint64 m_rowLine = 1;                // where the row being read began
+    qint64 m_blankLine = 0;              // the first empty line not yet followed by a row
+    bool m_afterCr = false;
+    bool m_malformed = false;
+    bool m_notStored = false;
+    QStringList m_problems;
+    qsizetype m_problemCount = 0;
+};
+
+// A file read a block at a time, twice: once to tell its encoding and
+// separator, once for its rows.
+class Source
+{
+public:
+    Source() = default;
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+    ~Source()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool open(const QString &path, QString *error)
+    {
+        if (path.isEmpty()) {
+            *error = Texts::Reason::noFileName();
+            return false;
+        }
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat info {
+        };
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            *error = Texts::Reason::ofErrno(errno);
+            return false;
+        }
+        if (S_ISDIR(info.st_mode) || !S_ISREG(info.st_mode)) {
+            *error = S_ISDIR(info.st_mode) ? Texts::Reason::isFolder() : Texts::Reason::notAFile();
+            return false;
+        }
+        m_size = info.st_size;
+        return true;
+    }
+
+    qint64 size() const { return m_size; }
+
+    // Appends up to a block to `buffer`; 0 at the end, -1 with errno.
+    qsizetype read(QByteArray &buffer)
+    {
+        const qsizetype had = buffer.size();
+        buffer.resize(had + Block);
+        ssize_t n;
+        do
+            n = ::read(m_fd, buffer.data() + had, size_t(Block));
+        while (n < 0 && errno == EINTR);
+        buffer.resize(had + (n > 0 ? n : 0));
+        return n;
+    }
+
+    bool rewind() { return ::lseek(m_fd, 0, SEEK_SET) == 0; }
+
+private:
+    int m_fd = -1;
+    qint64 m_size = 0;
+};
+
+QByteArrayView withoutBom(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
+}
+
+} // namespace
+
+std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message)
+{
+    Output out;
+    int records = 0;
+    if (!generate(db, encoding, out, records, message))
+        return std::nullopt;
+    return out.bytes;
+}
+
+Exported exportTo(const Database &db, const QString &path, Encoding encoding)
+{
+    Exported result;
+    BlockFile file;
+    QString error;
+    if (!file.open(path, &error)) {
+        result.message = Texts::csvNotWritten(path, error);
+        return result;
+    }
+    Output out;
+    out.flush = [&file](const QByteArray &bytes) { return file.write(bytes); };
+    int records = 0;
+    if (!generate(db, encoding, out, records, &result.message, &result.refused))
+        return result;
+    if (out.failed || !file.write(out.bytes)) {
+        result.message = Texts::csvNotWritten(path, file.reason());
+        return result;
+    }
+    if (!file.commit(&error)) {
+        result.message = Texts::csvNotWritten(path, error);
+        return result;
+    }
+    result.ok = true;
+    result.records = records;
+    result.message = Texts::csvExported(records);
+    return result;
+}
+
+Parsed parse(const QByteArray &bytes, bool tsvByName)
+{
+    const bool utf8 = bytes.isValidUtf8();
+    const QByteArrayView text = utf8 ? withoutBom(bytes) : QByteArrayView(bytes);
+    FirstLine first;
+    first.scan(text);
+    Parsed parsed;
+    Rows rows(first.separator(tsvByName), utf8, [&parsed](const QaRecord &record) {
+        parsed.records.append(record);
+        return true;
+    });
+    rows.feed(text);
+    rows.finish();
+    parsed.problems = rows.problems();
+    return parsed;
+}
+
+Imported importFrom(const Database &db, const QString &path, const Progress &progress)
+{
+    Imported result;
+    Source source;
+    QString error;
+    if (!source.open(path, &error)) {
+        result.failure = Texts::csvNotRead(path, error);
+        return result;
+    }
+
+    // The encoding needs the whole file: it is UTF-8 only when every
+    // sequence is.
+    bool utf8 = true;
+    FirstLine first;
+    QByteArray buffer;
+    qsizetype n;
+    while ((n = source.read(buffer)) > 0) {
+        first.scan(buffer);
+        const qsizetype whole = wholeSequences(buffer);
+        utf8 = utf8 && QByteArrayView(buffer).first(whole).isValidUtf8();
+        buffer.remove(0, whole);
+    }
+    if (n < 0 || !source.rewind()) {
+        result.failure = Texts::csvNotRead(path, Texts::Reason::ofErrno(errno));
+        return result;
+    }
+    utf8 = utf8 && buffer.isEmpty();
+    const bool tsvByName = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive);
+
+    bool readFailed = false;
+    qsizetype problems = 0;
+    const auto produce = [&](const Database::Store &store) {
+        Rows rows(first.separator(tsvByName), utf8, store);
+        qint64 done = 0;
+        QByteArray block;
+        qsizetype got;
+        while ((got = source.read(block)) > 0) {
+            const QByteArrayView bytes = done == 0 && utf8 ? withoutBom(block) : block;
+            done += got;
+            if (!rows.feed(bytes))
+                break;
+            block.resize(0);
+            if (progress)
+                progress(done, source.size());
+        }
+        if (got < 0) {
+            readFailed = true;
+            error = Texts::Reason::ofErrno(errno);
+            return false;
+        }
+        rows.finish();
+        result.problems = rows.problems();
+        problems = rows.problemCount();
+        return problems == 0 && !rows.notStored();
+    };
+    const std::optional<qint64> added = db.addAll(produce, &error);
+    if (readFailed) {
+        result.failure = Texts::csvNotRead(path, error);
+        return result;
+    }
+    if (!added) {
+        result.failure = Texts::csvNotAdded(db.path(), error);
+        result.problems.clear();
+        return result;
+    }
+    if (problems > 0)
+        return result;
+    result.ok = true;
+    result.records = int(*added);
+    return result;
+}
+
+} // namespace CsvTransfer

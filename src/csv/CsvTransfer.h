@@ -1,0 +1,58 @@
+#pragma once
+
+#include "db/Database.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// The records of a database to and from CSV (RFC 4180) and TSV files, the
+// way spreadsheets and other tools exchange them.
+namespace CsvTransfer
+{
+
+enum class Encoding { Utf8, ShiftJis }; // UTF-8 is written with a BOM
+
+struct Exported {
+    bool ok = false;
+    int records = 0;
+    bool refused = false; // !ok because records cannot be written in Shift_JIS
+    QString message;      // when !ok: why, in the user's words, ready for a message box
+};
+// Every record in stored order, under the header "No,種類,質問,答え". A field
+// is quoted when it holds a comma, a quote, CR or LF, or begins or ends with
+// a space or tab; line breaks are kept as stored; rows end in CR LF. The
+// file is written whole or not at all; for Shift_JIS, not at all when a
+// record holds a character CP932 cannot carry.
+Exported exportTo(const Database &db, const QString &path, Encoding encoding);
+
+struct Imported {
+    bool ok = false;
+    int records = 0;      // records appended when ok
+    QStringList problems; // rows refused or malformed: "N行目: reason" each, at most
+                          // ten, then "ほかN件"; nothing imported then
+    QString failure;      // the file or the database could not be read/written:
+                          // why; nothing imported
+};
+using Progress = std::function<void(qint64 done, qint64 total)>;
+// Appends the file's rows as new records, in file order, in one
+// transaction: all of them or, when any row is refused, none.
+Imported importFrom(const Database &db, const QString &path, const Progress &progress = {});
+
+// The bytes of an export, for tests and for callers that write elsewhere;
+// nothing (with *message) when refused.
+std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message);
+
+// The records of a CSV/TSV text; `tsvByName` when the file's name ends in
+// .tsv. The records are complete only when there are no problems.
+struct Parsed {
+    QList<QaRecord> records;
+    QStringList problems;
+};
+Parsed parse(const QByteArray &bytes, bool tsvByName);
+
+} // namespace CsvTransfer

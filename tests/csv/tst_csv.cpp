@@ -1,0 +1,259 @@
+#include "csv/CsvTransfer.h"
+#include "db/Database.h"
+#include "site/Cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Records = QList<QaRecord>;
+
+namespace
+{
+
+QList<QaRecord> readAll(const Database &db)
+{
+    QList<QaRecord> records;
+    QString error;
+    if (!db.scan(
+            [&records](const QaRecord &r) {
+                records.append({0, r.kind, r.quest, r.anser});
+                return true;
+            },
+            &error))
+        qWarning("scan: %s", qPrintable(error));
+    return records;
+}
+
+QByteArray sjis(const QString &text)
+{
+    return Cp932().encode(text);
+}
+
+} // namespace
+
+class TestCsv : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_made = 0;
+
+    Database fresh(const Records &records = {})
+    {
+        Database db(m_dir.filePath(u"db%1.mdb"_s.arg(++m_made)));
+        if (!db.create(false))
+            qFatal("cannot create a database");
+        for (const QaRecord &r : records)
+            db.add(r);
+        return db;
+    }
+
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<Records>("records");
+        const Records common{
+            {0, u"sub1,初級編"_s, u"改行は？"_s, u"一行目<br>\r\n二行目\r\n\r\n四行目"_s},
+            {0, u"sub1,初級編"_s, u"LFだけ"_s, u"a\nb\n"_s},
+            {0, u"sub2,\"引用\",符"_s, u"\"引用\"の質問, カンマ"_s, u"\"\"\r\n\",\""_s},
+            {0, u"sub3,タブ\t入り"_s, u"\tタブで始まる "_s, u"  前後の空白  "_s},
+            {0, u"sub4,ｶﾀｶﾅ"_s, u"ﾊﾝｶｸｶﾀｶﾅ？"_s, u"ｱｲｳｴｵ｡｢｣"_s},
+            {0, u"sub5,lone CR"_s, u"CRだけ"_s, u"x\ry\r"_s},
+        };
+        QTest::newRow("utf8") << int(CsvTransfer::Encoding::Utf8)
+                              << (Records(common) << QaRecord{0, u"sub6,絵文字😀"_s, u"𠮷野家？"_s,
+                                                              u"\uFEFF先頭のBOM😀\r\n〜～"_s});
+        QTest::newRow("shift_jis") << int(CsvTransfer::Encoding::ShiftJis) << common;
+    }
+
+    // Written, read back into an empty database: the same texts in the same
+    // order, and the file in the form other programs expect.
+    void roundTrip()
+    {
+        QFETCH(int, encoding);
+        QFETCH(Records, records);
+        const Database from = fresh(records);
+        const QString path = m_dir.filePath(u"out%1.csv"_s.arg(encoding));
+        const CsvTransfer::Exported exported =
+            CsvTransfer::exportTo(from, path, CsvTransfer::Encoding(encoding));
+        QVERIFY2(exported.ok, qPrintable(exported.message));
+        QCOMPARE(exported.records, records.size());
+        QCOMPARE(exported.message, u"%1件のデータを書き出しました"_s.arg(records.size()));
+
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const QByteArray header = encoding == int(CsvTransfer::Encoding::Utf8)
+                                      ? "\xEF\xBB\xBFNo,種類,質問,答え\r\n"_ba
+                                      : sjis(u"No,種類,質問,答え\r\n"_s);
+        QVERIFY(bytes.startsWith(header));
+        QVERIFY(bytes.endsWith("\r\n"));
+        if (encoding == int(CsvTransfer::Encoding::Utf8))
+            QVERIFY(bytes.contains("\r\n3,\"sub2,\"\"引用\"\",符\",\"\"\"引用\"\"の質問, "
+                                   "カンマ\",\"\"\"\"\"\r\n\"\",\"\"\"\r\n"));
+        QCOMPARE(CsvTransfer::exportBytes(from, CsvTransfer::Encoding(encoding), nullptr), bytes);
+
+        const Database to = fresh();
+        qint64 done = 0;
+        const CsvTransfer::Imported imported =
+            CsvTransfer::importFrom(to, path, [&done, &bytes](qint64 at, qint64 total) {
+                QCOMPARE_GT(at, done);
+                QCOMPARE(total, bytes.size());
+                done = at;
+            });
+        QCOMPARE(done, bytes.size());
+        QVERIFY2(imported.ok, qPrintable(imported.problems.join(u'\n') + imported.failure));
+        QCOMPARE(imported.records, records.size());
+        QCOMPARE(readAll(to), records);
+    }
+
+    // Shift_JIS cannot carry every record: nothing written, the old file
+    // kept, and the records named.
+    void shiftJisRefused()
+    {
+        Records records;
+        for (int i = 1; i <= 8; ++i)
+            records.append({0, u"sub1,a"_s, u"質問%1"_s.arg(i), i == 1 ? u"可"_s : u"絵文字😀"_s});
+        const Database db = fresh(records);
+        const QString path = file(u"old.csv"_s, "old");
+        const QStringList before = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
+        const CsvTransfer::Exported exported =
+            CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::ShiftJis);
+        QVERIFY(!exported.ok && exported.refused);
+        QCOMPARE(exported.message,
+                 u"Shift_JISで書けない文字を含むデータがあるため、書き出しませんでした\n"
+                 "番号2「質問2」\n番号3「質問3」\n番号4「質問4」\n番号5「質問5」\n番号6「質問6」\n"
+                 "ほか2件\nUTF-8で書き出して下さい"_s);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), "old"_ba);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        QString message;
+        QVERIFY(!CsvTransfer::exportBytes(db, CsvTransfer::Encoding::ShiftJis, &message));
+        QCOMPARE(message, exported.message);
+        // The same records go out as UTF-8.
+        QVERIFY(CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::Utf8).ok);
+    }
+
+    void importFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Records>("added");
+        QTest::addColumn<QStringList>("problems");
+        const Records two{{0, u"s1,一"_s, u"問1"_s, u"答1"_s},
+                          {0, u"s2,二"_s, u"問2"_s, u"答\r\n2"_s}};
+        const QByteArray body = "\"s1,一\",問1,答1\r\n\"s2,二\",問2,\"答\r\n2\"\r\n";
+
+        QTest::newRow("utf8 bom, header")
+            << u"a.csv"_s
+            << "\xEF\xBB\xBFNo,種類,質問,答え\r\n"_ba + "7,\"s1,一\",問1,答1\n"
+                                                        "9,\"s2,二\",問2,\"答\r\n2\"\n\n\r\n\r\n"
+            << two << QStringList();
+        QTest::newRow("utf8, no header, no final break")
+            << u"a.csv"_s << "\"s1,一\",問1,答1\n\"s2,二\",問2,\"答\r\n2\""_ba << two
+            << QStringList();
+        QTest::newRow("english header, blanks trimmed")
+            << u"a.txt"_s << " No , kind,quest ,anser\n1,\"s1,一\",問1,答1\n"_ba << two.mid(0, 1)
+            << QStringList();
+        QTest::newRow("cp932, header without No")
+            << u"a.csv"_s
+            << sjis(u"種類,質問,答え\r\n\"ｶﾅ,半角\",ｱｲｳ,答え\r\n\"s2,二\",問2,\"答\r\n2\"\r\n"_s)
+            << Records{{0, u"ｶﾅ,半角"_s, u"ｱｲｳ"_s, u"答え"_s}, two[1]} << QStringList();
+        QTest::newRow("cp932 raw bytes")
+            << u"a.csv"_s << "\"s,\xB1\",\x8E\xBF\x96\xE2,\x93\x9A\n"_ba
+            << Records{{0, u"s,ｱ"_s, u"質問"_s, u"答"_s}} << QStringList();
+        QTest::newRow("tab by name")
+            << u"a.TSV"_s << "s1,一\t問1\t答1\n"_ba << two.mid(0, 1) << QStringList();
+        QTest::newRow("tab by first line")
+            << u"a.csv"_s << "種類\t質問\t答え\n\"s1,一\"\t問1\t答1\n"_ba << two.mid(0, 1)
+            << QStringList();
+        QTest::newRow("unclosed quote")
+            << u"a.csv"_s << "\"s1,一\",問1,\"答\n2\"\n\"s1,x\",q,\"never closed\r\nmore\n"_ba
+            << Records() << QStringList{u"3行目: 引用符（\"）が閉じられていません"_s};
+        QTest::newRow("stray quote")
+            << u"a.csv"_s << "\"s1,一\",問1,答1\n\"s1,x\",q\"q,a\n"_ba << Records()
+            << QStringList{u"2行目: 引用符（\"）の使い方が正しくありません"_s};
+        QTest::newRow("category without comma")
+            << u"a.csv"_s << body + "\"s3,x\",q,\"a\r\nb\rc\"\r\nsub3,q,a\r\n"
+            << Records()
+            << QStringList{u"7行目: 種類フォーマットが違います。半角カンマで区切られていません"_s};
+        QTest::newRow("empty answer, wrong count, blank line, too long")
+            << u"a.csv"_s
+            << body + "\"s3,x\",q,\n\"s3,x\",q\n\n\"s3,x\",q,a,d\n" + "\"s," + QByteArray(99, 'k') +
+                   "\",q,a\n"
+            << Records()
+            << QStringList{u"4行目: データが入力されていません"_s,
+                           u"5行目: 項目が2個あります（3個のはずです）"_s, u"6行目: 空の行です"_s,
+                           u"7行目: 項目が4個あります（3個のはずです）"_s,
+                           u"8行目: 種類は100文字以内で入れて下さい（今は101文字です）"_s};
+        QByteArray many = body;
+        QStringList tenShown;
+        for (int i = 0; i < 12; ++i) {
+            many += "nocomma,q,a\n";
+            if (i < 10)
+                tenShown.append(
+                    u"%1行目: 種類フォーマットが違います。半角カンマで区切られていません"_s.arg(i +
+                                                                                                4));
+        }
+        QTest::newRow("twelve refused")
+            << u"a.csv"_s << many << Records() << (tenShown << u"ほか2件"_s);
+    }
+
+    // Files written by hand: appended after what the database held, or,
+    // with any problem, nothing at all.
+    void importFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(Records, added);
+        QFETCH(QStringList, problems);
+        const QaRecord held{0, u"s0,前"_s, u"既存"_s, u"あり"_s};
+        const Database db = fresh({held});
+        const CsvTransfer::Imported imported = CsvTransfer::importFrom(db, file(name, bytes));
+        QCOMPARE(imported.problems, problems);
+        QCOMPARE(imported.failure, QString());
+        QCOMPARE(imported.ok, problems.isEmpty());
+        QCOMPARE(imported.records, added.size());
+        QCOMPARE(readAll(db), Records{held} + added);
+
+        const CsvTransfer::Parsed parsed =
+            CsvTransfer::parse(bytes, name.endsWith(u".tsv"_s, Qt::CaseInsensitive));
+        QCOMPARE(parsed.problems, problems);
+        if (problems.isEmpty())
+            QCOMPARE(parsed.records, added);
+    }
+
+    void failures()
+    {
+        const Database db = fresh();
+        const CsvTransfer::Imported missing =
+            CsvTransfer::importFrom(db, m_dir.filePath(u"none.csv"_s));
+        QVERIFY(!missing.ok);
+        QVERIFY(missing.failure.startsWith(u"ファイルを読み込めませんでした\n"_s));
+        const CsvTransfer::Imported noDb = CsvTransfer::importFrom(
+            Database(m_dir.filePath(u"none.mdb"_s)), file(u"ok.csv"_s, "\"a,b\",c,d\n"));
+        QVERIFY(!noDb.ok);
+        QVERIFY(noDb.failure.startsWith(u"データを追加できませんでした\n"_s));
+        const CsvTransfer::Exported toFolder =
+            CsvTransfer::exportTo(db, m_dir.path(), CsvTransfer::Encoding::Utf8);
+        QVERIFY(!toFolder.ok && !toFolder.refused);
+        QVERIFY(toFolder.message.startsWith(u"ファイルを書き出せませんでした\n"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCsv)
+#include "tst_csv.moc"
