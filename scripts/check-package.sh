@@ -21,6 +21,7 @@ doc=$root/usr/share/doc/wazuna
 man=$root/usr/share/man/man1
 
 "$root/usr/bin/wazuna-site" --version
+"$root/usr/bin/wazuna-csv" --version
 
 # A database of one record, made as the tool makes its files.
 sqlite3 "$root/one.mdb" "PRAGMA page_size = 16384; PRAGMA application_id = 1463900757;
@@ -31,6 +32,9 @@ sqlite3 "$root/one.mdb" "PRAGMA page_size = 16384; PRAGMA application_id = 14639
   INSERT INTO tbl1 (kind, quest, anser) VALUES ('sub100,初級編', '質問', '答え');"
 "$root/usr/bin/wazuna-site" --title "パッケージの確認" "$root/one.mdb" "$root/site"
 test -f "$root/site/qa001.html" && test -f "$root/site/index.html" && test -f "$root/site/sub100.html"
+"$root/usr/bin/wazuna-csv" export "$root/one.mdb" "$root/one.csv"
+"$root/usr/bin/wazuna-csv" import "$root/one.mdb" "$root/one.csv"
+[ "$(sqlite3 "$root/one.mdb" "SELECT count(*) FROM tbl1")" = 2 ] || fail "wazuna-csv import added nothing"
 test -x "$root/usr/libexec/wazuna/wazuna-jet-dump"
 
 desktop-file-validate "$root/usr/share/applications/wazuna.desktop"
@@ -40,7 +44,7 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.wazuna.wazuna
 # both stay uncompressed beside the copyright file.
 test -f "$doc/README.md" || fail "README.md is not installed"
 test -f "$doc/LICENSE" || fail "LICENSE is not installed"
-for plain in "$man/wazuna.1" "$man/wazuna-site.1" "$doc/changelog"; do
+for plain in "$man/wazuna.1" "$man/wazuna-site.1" "$man/wazuna-csv.1" "$doc/changelog"; do
   test ! -e "$plain" || fail "${plain#"$root"} is installed uncompressed"
 done
 
@@ -60,6 +64,7 @@ gzipped_as_debian_wants() {
 }
 gzipped_as_debian_wants "$man/wazuna.1.gz" packaging/wazuna.1
 gzipped_as_debian_wants "$man/wazuna-site.1.gz" packaging/wazuna-site.1
+gzipped_as_debian_wants "$man/wazuna-csv.1.gz" packaging/wazuna-csv.1
 gzipped_as_debian_wants "$doc/changelog.gz" packaging/changelog
 
 # The package's version is the one the changelog, the metainfo and the
@@ -72,7 +77,7 @@ metainfo_version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
   "$root/usr/share/metainfo/io.github.wazuna.wazuna.metainfo.xml" | head -n 1)
 [ "$metainfo_version" = "$version" ] ||
   fail "the metainfo's last release is ${metainfo_version:-missing}, the package $version"
-for page in wazuna.1 wazuna-site.1; do
+for page in wazuna.1 wazuna-site.1 wazuna-csv.1; do
   gzip -dc "$man/$page.gz" | head -n 1 | grep -qF "\"wazuna $version\"" ||
     fail "$page does not say wazuna $version"
 done

@@ -186,6 +186,11 @@ inline QString csvNotAdded(const QString &path, const QString &reason)
 {
     return QStringLiteral("データを追加できませんでした\n") + path + u'\n' + reason;
 }
+// Rows refused: the lines and their reasons follow, one a line.
+inline QString csvRefused(const QString &path)
+{
+    return QStringLiteral("次の行を読み込めないため、データを追加しませんでした\n") + path;
+}
 // Records with characters Shift_JIS cannot carry: "番号N「質問」" each, the
 // first few, then how many more.
 inline QString csvNotInShiftJis(const QStringList &records, qsizetype more)

@@ -1,4 +1,5 @@
-// wazuna-site: the window's pages from the command line, and its answers.
+// wazuna-site and wazuna-csv: the window's pages and files from the command
+// line, and their answers.
 #include "db/Database.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
@@ -36,10 +37,10 @@ struct Run {
     QString err;
 };
 
-Run wazunaSite(const QStringList &args)
+Run run(const QString &program, const QStringList &args)
 {
     QProcess process;
-    process.start(QStringLiteral(WAZUNA_SITE), args);
+    process.start(program, args);
     process.waitForFinished(60000);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
@@ -56,6 +57,22 @@ QStringList pages(const QString &folder)
         lines.append(name + u' ' + QString::fromLatin1(file.readAll().toHex()));
     }
     return lines;
+}
+
+Run wazunaSite(const QStringList &args)
+{
+    return run(QStringLiteral(WAZUNA_SITE), args);
+}
+
+// Every record as one text, numbers left out.
+QStringList records(const QString &db)
+{
+    QStringList all;
+    Database(db).scan([&all](const QaRecord &r) {
+        all.append(r.kind + u'|' + r.quest + u'|' + r.anser);
+        return true;
+    });
+    return all;
 }
 
 } // namespace
@@ -308,6 +325,99 @@ private slots:
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, committed.out);
         QCOMPARE(pages(path(u"site"_s)), pages(path(u"committed"_s)));
+    }
+
+    // wazuna-csv: its answers, and an export that imports into an empty
+    // database as the same records.
+    void csvCommand_data()
+    {
+        QTest::addColumn<QStringList>("args"); // DB, EMPTY, OUT (a new file), IN (`file`)
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err"); // the beginning of standard error
+        QTest::addColumn<int>("added");   // records in EMPTY afterwards
+        QTest::newRow("no command") << QStringList() << QByteArray() << 2 << QString()
+                                    << u"wazuna-csv: export or import is needed"_s << 0;
+        QTest::newRow("unknown command")
+            << QStringList{u"merge"_s, u"DB"_s, u"OUT"_s} << QByteArray() << 2 << QString()
+            << u"wazuna-csv: unknown command: merge"_s << 0;
+        QTest::newRow("missing file")
+            << QStringList{u"export"_s, u"DB"_s} << QByteArray() << 2 << QString()
+            << u"wazuna-csv: a DATABASE and a FILE are needed"_s << 0;
+        QTest::newRow("--shift-jis on import")
+            << QStringList{u"import"_s, u"--shift-jis"_s, u"EMPTY"_s, u"IN"_s} << QByteArray() << 2
+            << QString() << u"wazuna-csv: --shift-jis is for export"_s << 0;
+        QTest::newRow("not a database") << QStringList{u"import"_s, u"IN"_s, u"IN"_s}
+                                        << "a,b,c\n"_ba << 2 << QString() << u"wazuna-csv: "_s << 0;
+        QTest::newRow("export into a folder")
+            << QStringList{u"export"_s, u"DB"_s, u"."_s} << QByteArray() << 2 << QString()
+            << u"ファイルを書き出せませんでした: "_s << 0;
+        QTest::newRow("export refused in Shift_JIS")
+            << QStringList{u"export"_s, u"--shift-jis"_s, u"DB"_s, u"OUT"_s} << QByteArray() << 1
+            << QString()
+            << u"Shift_JISで書けない文字を含むデータがあるため、書き出しませんでした: 番号1"_s << 0;
+        QTest::newRow("import missing file")
+            << QStringList{u"import"_s, u"EMPTY"_s, u"gone.csv"_s} << QByteArray() << 2 << QString()
+            << u"ファイルを読み込めませんでした: gone.csv: "_s << 0;
+        QTest::newRow("import refused")
+            << QStringList{u"import"_s, u"EMPTY"_s, u"IN"_s}
+            << "種類,質問,答え\r\n\"a,b\",c,d\r\nnocomma,q,a\r\n\"x,y\",q\r\n"_ba << 1 << QString()
+            << u"次の行を読み込めないため、データを追加しませんでした: "_s + u"in.csv\n3行目: "_s +
+                   Texts::badCategory() + u"\n4行目: 項目が2個あります（3個のはずです）\n"_s
+            << 0;
+        QTest::newRow("import") << QStringList{u"import"_s, u"EMPTY"_s, u"IN"_s}
+                                << "\"x,y\",z,\"z\r\nz\"\n"_ba << 0
+                                << u"1件のデータを追加しました\n"_s << QString() << 1;
+        QTest::newRow("help") << QStringList{u"--help"_s} << QByteArray() << 0 << QString()
+                              << QString() << 0;
+    }
+
+    void csvCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, file);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(int, added);
+        const QString empty = path(u"empty.mdb"_s);
+        QVERIFY(Database(empty).create(false));
+        QVERIFY(writeFile(path(u"in.csv"_s), file));
+        for (QString &arg : args)
+            arg = arg == u"DB"_s      ? m_db
+                  : arg == u"EMPTY"_s ? empty
+                  : arg == u"OUT"_s   ? path(u"out.csv"_s)
+                  : arg == u"IN"_s    ? u"in.csv"_s
+                                      : arg;
+        QProcess process;
+        process.setWorkingDirectory(m_tmp->path());
+        process.start(QStringLiteral(WAZUNA_CSV), args);
+        QVERIFY(process.waitForFinished(60000));
+        const QString stdoutText = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), status);
+        QVERIFY2(stderrText.startsWith(err), qPrintable(stderrText));
+        if (args.contains(u"--help"_s))
+            QVERIFY(stdoutText.contains(u"export|import"_s));
+        else
+            QCOMPARE(stdoutText, out);
+        QCOMPARE(records(empty).size(), added);
+        // Nothing refused leaves a file behind.
+        QCOMPARE(QFile::exists(path(u"out.csv"_s)), false);
+
+        if (status == 0 && added > 0) {
+            // The database of init() out and into a new one: the same records.
+            const QString copy = path(u"copy.mdb"_s);
+            QVERIFY(Database(copy).create(false));
+            const Run exported =
+                run(QStringLiteral(WAZUNA_CSV), {u"export"_s, m_db, path(u"all.csv"_s)});
+            QCOMPARE(exported.out, u"4件のデータを書き出しました\n"_s);
+            const Run imported =
+                run(QStringLiteral(WAZUNA_CSV), {u"import"_s, copy, path(u"all.csv"_s)});
+            QCOMPARE(imported.status, 0);
+            QCOMPARE(records(copy), records(m_db));
+        }
     }
 };
 

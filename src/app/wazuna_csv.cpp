@@ -1,0 +1,128 @@
+// wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
+// without the window.
+//   wazuna-csv export [--shift-jis] DATABASE FILE
+//   wazuna-csv import DATABASE FILE
+// The same files as CSV書き出し... and CSV読み込み...
+#include "csv/CsvTransfer.h"
+#include "db/Database.h"
+#include "db/Texts.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+
+void line(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
+}
+
+// A message the window shows in a box, on one line.
+void problem(const QString &text)
+{
+    line(stderr, QString(text).replace(u'\n', QLatin1StringView(": ")));
+}
+
+int badUsage(const QString &why)
+{
+    line(stderr, QStringLiteral("wazuna-csv: ") + why);
+    line(stderr, QStringLiteral("Try 'wazuna-csv --help' for more information."));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("wazuna-csv"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(WAZUNA_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("export: writes every record of DATABASE to FILE as CSV (UTF-8 with a "
+                       "BOM, or Shift_JIS).\n"
+                       "import: appends the rows of a CSV or TSV FILE to DATABASE as new "
+                       "records: all of them, or none when a row is refused.\n"
+                       "Exit status: 0 done, 1 records or rows refused (nothing written or "
+                       "added), 2 bad arguments, or a database or file that cannot be read "
+                       "or written."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption shiftJis(
+        QStringLiteral("shift-jis"), QStringLiteral("export: Shift_JIS (CP932) instead of UTF-8."));
+    parser.addOption(shiftJis);
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
+                                 QStringLiteral("export|import"));
+    parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV or TSV file."));
+    if (!parser.parse(QCoreApplication::arguments()))
+        return badUsage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList args = parser.positionalArguments();
+    const QString command = args.value(0);
+    if (command != u"export" && command != u"import")
+        return badUsage(command.isEmpty() ? QStringLiteral("export or import is needed")
+                                          : QStringLiteral("unknown command: ") + command);
+    if (args.size() != 3)
+        return badUsage(QStringLiteral("a DATABASE and a FILE are needed"));
+    if (command == u"import" && parser.isSet(shiftJis))
+        return badUsage(QStringLiteral("--shift-jis is for export: import tells the encoding "
+                                       "itself"));
+
+    // A file that is not a database of ours is refused before anything is
+    // written or read.
+    const Database db(args.at(1));
+    QString error;
+    if (!db.count(&error)) {
+        line(stderr, QStringLiteral("wazuna-csv: %1: %2").arg(args.at(1), error));
+        return 2;
+    }
+
+    if (command == u"export") {
+        const CsvTransfer::Exported done = CsvTransfer::exportTo(
+            db, args.at(2),
+            parser.isSet(shiftJis) ? CsvTransfer::Encoding::ShiftJis : CsvTransfer::Encoding::Utf8);
+        if (!done.ok) {
+            problem(done.message);
+            return done.refused ? 1 : 2;
+        }
+        line(stdout, Texts::csvExported(done.records));
+        return 0;
+    }
+
+    const bool terminal = ::isatty(STDERR_FILENO);
+    QElapsedTimer timer;
+    timer.start();
+    qint64 shown = -1;
+    const CsvTransfer::Imported done =
+        CsvTransfer::importFrom(db, args.at(2), [&](qint64 read, qint64 total) {
+            if (!terminal || timer.elapsed() < 500 || timer.elapsed() - shown < 100)
+                return;
+            shown = timer.elapsed();
+            std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
+        });
+    if (shown >= 0)
+        std::fputc('\n', stderr);
+    if (!done.failure.isEmpty()) {
+        problem(done.failure);
+        return 2;
+    }
+    if (!done.ok) {
+        problem(Texts::csvRefused(args.at(2)));
+        for (const QString &text : done.problems)
+            line(stderr, text);
+        return 1;
+    }
+    line(stdout, Texts::csvImported(done.records));
+    return 0;
+}
