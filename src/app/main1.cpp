@@ -1,6 +1,7 @@
 #include "main1.h"
 
 #include "HelpMenu.h"
+#include "csv/CsvTransfer.h"
 #include "db/SetAside.h"
 #include "db/Texts.h"
 #include "dblist/DbListTab.h"
@@ -17,6 +18,7 @@
 #include "site/FileList.h"
 #include "site/HtmlTab.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -85,6 +87,9 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     dbmake = menuItem(ffile, "dbmake", QStringLiteral("データベースの指定"));
     dbdel = menuItem(ffile, "dbdel", QStringLiteral("データベース設定クリア"));
     eend = menuItem(ffile, "eend", QStringLiteral("終了"));
+    ffile->addSeparator();
+    csvout = menuItem(ffile, "csvout", QStringLiteral("CSV書き出し..."));
+    csvin = menuItem(ffile, "csvin", QStringLiteral("CSV読み込み..."));
     hhelp = menuBar()->addMenu(QStringLiteral("ヘルプ"));
     hhelp->setObjectName(QStringLiteral("hhelp"));
     setumei = menuItem(hhelp, "setumei", QStringLiteral("説明"));
@@ -95,6 +100,8 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(dbmake, &QAction::triggered, this, &main1::dbmake_Click);
     connect(dbdel, &QAction::triggered, this, &main1::dbdel_Click);
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
+    connect(csvout, &QAction::triggered, this, &main1::csvout_Click);
+    connect(csvin, &QAction::triggered, this, &main1::csvin_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
     // Ctrl+F: into the search box of the tab in front, where it has one.
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
@@ -327,6 +334,87 @@ void main1::dbdel_Click()
     }
     storeDatabase(QString());
     m_dialogs.message(QStringLiteral("データベースファイルがありません"));
+}
+
+namespace
+{
+
+const QString csvUtf8Filter = QStringLiteral("CSV UTF-8（BOM付き） (*.csv)");
+const QString csvShiftJisFilter = QStringLiteral("CSV Shift_JIS (*.csv)");
+
+} // namespace
+
+void main1::csvout_Click()
+{
+    const QString db = m_session.databasePath;
+    if (db.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    QString filter;
+    const std::optional<QString> chosen =
+        m_dialogs.saveFileName({csvUtf8Filter + QStringLiteral(";;") + csvShiftJisFilter,
+                                QFileInfo(db).completeBaseName() + QStringLiteral(".csv"),
+                                QFileInfo(db).absolutePath(), &filter});
+    if (!chosen || chosen->isEmpty())
+        return;
+    QString f = *chosen;
+    // A name typed without an extension gets the one spreadsheets look for.
+    if (QFileInfo(f).suffix().isEmpty() && !QFileInfo::exists(f))
+        f += QStringLiteral(".csv");
+    const QFileInfo info(f);
+    // Written over the database itself, the export would replace every
+    // record by their text.
+    if (info.exists() && info.canonicalFilePath() == QFileInfo(db).canonicalFilePath()) {
+        m_dialogs.message(QStringLiteral("現在のデータベースファイルには書き出せません\n") + f);
+        return;
+    }
+    if (info.exists() && !info.isDir() &&
+        !m_dialogs.ask(u'\n' + f + QStringLiteral(" のファイルに上書きしますか？"),
+                       QStringLiteral("ファイル上書き確認"), Dialogs::Icon::Warning,
+                       Dialogs::Default::No))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CsvTransfer::Exported done =
+        CsvTransfer::exportTo(Database(db), f,
+                              filter == csvShiftJisFilter ? CsvTransfer::Encoding::ShiftJis
+                                                          : CsvTransfer::Encoding::Utf8);
+    QApplication::restoreOverrideCursor();
+    htmlTab->File1->refresh();
+    m_dialogs.message(done.ok ? Texts::csvExported(done.records) + u'\n' + f : done.message);
+}
+
+void main1::csvin_Click()
+{
+    const QString db = m_session.databasePath;
+    if (db.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    const std::optional<QString> chosen =
+        m_dialogs.openFileName({QStringLiteral("CSV・TSV (*.csv *.tsv *.txt);;All Files (*)"),
+                                QFileInfo(db).absolutePath()});
+    if (!chosen || chosen->isEmpty())
+        return;
+    const QString f = *chosen;
+    // A long file shows that it is working; the window repaints.
+    QProgressDialog progress(QStringLiteral("CSVを読み込んでいます…"), QString(), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    const CsvTransfer::Imported done =
+        CsvTransfer::importFrom(Database(db), f, [&progress](qint64 read, qint64 total) {
+            progress.setValue(total > 0 ? int(read * 1000 / total) : 1000);
+            QCoreApplication::processEvents();
+        });
+    progress.close();
+    if (!done.failure.isEmpty())
+        m_dialogs.message(done.failure);
+    else if (!done.ok)
+        m_dialogs.message(Texts::csvRefused(f) + u'\n' + done.problems.join(u'\n'));
+    else
+        m_dialogs.message(Texts::csvImported(done.records) + u'\n' + db);
 }
 
 bool main1::eventFilter(QObject *watched, QEvent *event)

@@ -54,6 +54,8 @@ public:
     QAction *dbmake;
     QAction *dbdel;
     QAction *eend;
+    QAction *csvout;
+    QAction *csvin;
     QMenu *hhelp;
     QAction *setumei;
     QAction *sakusya;
@@ -69,6 +71,8 @@ public slots:
     void dbmake_Click();
     void dbdel_Click();
     void eend_Click();
+    void csvout_Click();
+    void csvin_Click();
     void SSTab1_DblClick();
 
 protected:

@@ -16,6 +16,11 @@ public:
         QString filter;       // Qt filter text, e.g. "Text (*.txt);;All Files (*)"
         QString proposedName; // file name put in the name field
         QString initialDir;
+        QString *chosenFilter = nullptr; // receives the filter chosen, if given
+    };
+    struct OpenRequest {
+        QString filter;
+        QString initialDir;
     };
 
     virtual ~Dialogs() = default;
@@ -28,4 +33,6 @@ public:
     // The save form of the file dialog: no overwrite question, no extension
     // added. Nothing when cancelled.
     virtual std::optional<QString> saveFileName(const SaveRequest &request) = 0;
+    // The open form: an existing file. Nothing when cancelled.
+    virtual std::optional<QString> openFileName(const OpenRequest &request) = 0;
 };

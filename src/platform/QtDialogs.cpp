@@ -44,5 +44,22 @@ std::optional<QString> QtDialogs::saveFileName(const SaveRequest &request)
     dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    if (request.chosenFilter)
+        *request.chosenFilter = dialog.selectedNameFilter();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+std::optional<QString> QtDialogs::openFileName(const OpenRequest &request)
+{
+    NameOnlyIconProvider icons;
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setIconProvider(&icons);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(request.filter);
+    dialog.setDirectory(request.initialDir.isEmpty() ? QDir::currentPath() : request.initialDir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }

@@ -13,6 +13,7 @@ public:
     void message(const QString &text) override;
     bool ask(const QString &text, const QString &title, Icon icon, Default button) override;
     std::optional<QString> saveFileName(const SaveRequest &request) override;
+    std::optional<QString> openFileName(const OpenRequest &request) override;
 
 private:
     QWidget *m_parent;

@@ -26,6 +26,20 @@ std::optional<QString> ScriptedDialogs::saveFileName(const SaveRequest &request)
         QTest::qFail("unscripted save dialog", __FILE__, __LINE__);
         return std::nullopt;
     }
+    if (request.chosenFilter)
+        *request.chosenFilter = m_filters.isEmpty()
+                                    ? request.filter.section(QStringLiteral(";;"), 0, 0)
+                                    : m_filters.dequeue();
+    return m_files.dequeue();
+}
+
+std::optional<QString> ScriptedDialogs::openFileName(const OpenRequest &request)
+{
+    m_shown.append({Shown::Open, {}, request.filter, Icon::None, request.initialDir});
+    if (m_files.isEmpty()) {
+        QTest::qFail("unscripted open dialog", __FILE__, __LINE__);
+        return std::nullopt;
+    }
     return m_files.dequeue();
 }
 
@@ -43,4 +57,5 @@ void ScriptedDialogs::clear()
     m_shown.clear();
     m_answers.clear();
     m_files.clear();
+    m_filters.clear();
 }

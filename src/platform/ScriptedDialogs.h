@@ -13,7 +13,7 @@ class ScriptedDialogs : public Dialogs
 {
 public:
     struct Shown {
-        enum Kind { Message, Question, Save } kind;
+        enum Kind { Message, Question, Save, Open } kind;
         QString text;  // message or question text; for Save, the proposed name
         QString title; // question title; for Save, the filter
         Icon icon = Icon::None;
@@ -24,11 +24,14 @@ public:
     void message(const QString &text) override;
     bool ask(const QString &text, const QString &title, Icon icon, Default button) override;
     std::optional<QString> saveFileName(const SaveRequest &request) override;
+    std::optional<QString> openFileName(const OpenRequest &request) override;
 
     // Script
     void answer(bool yes) { m_answers.enqueue(yes); }
     void chooseFile(const QString &path) { m_files.enqueue(path); }
     void cancelFile() { m_files.enqueue(std::nullopt); }
+    // The filter the next save dialog returns as chosen; else its first.
+    void chooseFilter(const QString &filter) { m_filters.enqueue(filter); }
 
     // Record
     const QList<Shown> &shown() const { return m_shown; }
@@ -40,4 +43,5 @@ private:
     QList<Shown> m_shown;
     QQueue<bool> m_answers;
     QQueue<std::optional<QString>> m_files;
+    QQueue<QString> m_filters;
 };

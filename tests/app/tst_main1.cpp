@@ -4,6 +4,7 @@
 #include "db/Database.h"
 #include "db/RecordLists.h"
 #include "db/SetAside.h"
+#include "db/Texts.h"
 #include "dblist/DbListTab.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
@@ -689,6 +690,76 @@ private slots:
             else
                 QCOMPARE(QApplication::focusWidget(), before);
         }
+    }
+
+    // CSV書き出し... and CSV読み込み...: the dialogs, the questions and what
+    // each says, one step after another on one database.
+    void csvMenu()
+    {
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        m_dialogs->clear();
+        const auto said = [this] {
+            const QString text =
+                m_dialogs->shown().isEmpty() ? QString() : m_dialogs->shown().last().text;
+            m_dialogs->clear();
+            return text;
+        };
+        for (const char *item : {"csvout", "csvin"}) {
+            trigger(w, item);
+            QCOMPARE(said(), u"環境設定にてアクセスデータベースを作成してください"_s);
+        }
+
+        const QString db = path(u"current.mdb"_s);
+        QVERIFY(Database(db).create(false));
+        QVERIFY(Database(db).add({0, u"sub1,初級"_s, u"q"_s, u"a, \"b\""_s}));
+        QVERIFY(Database(db).add({0, u"sub1,絵"_s, u"絵文字"_s, u"😀\r\n二行目"_s}));
+        w.openDatabase(db);
+        m_dialogs->clear();
+        const QString csv = path(u"out.csv"_s);
+
+        // Saved as UTF-8 under a name typed without its extension.
+        m_dialogs->chooseFile(path(u"out"_s));
+        trigger(w, "csvout");
+        const ScriptedDialogs::Shown save = m_dialogs->shown().first();
+        QCOMPARE(save.kind, ScriptedDialogs::Shown::Save);
+        QCOMPARE(save.text, u"current.csv"_s);
+        QCOMPARE(save.title, u"CSV UTF-8（BOM付き） (*.csv);;CSV Shift_JIS (*.csv)"_s);
+        QCOMPARE(said(), u"2件のデータを書き出しました\n"_s + csv);
+        const QByteArray exported = readFile(csv);
+        QVERIFY(exported.startsWith("\xEF\xBB\xBFNo,"));
+
+        // Over it in Shift_JIS: asked (いいえ first), then refused whole.
+        for (bool yes : {false, true}) {
+            m_dialogs->chooseFile(csv);
+            m_dialogs->chooseFilter(u"CSV Shift_JIS (*.csv)"_s);
+            m_dialogs->answer(yes);
+            trigger(w, "csvout");
+            QCOMPARE(m_dialogs->shown().at(1).kind, ScriptedDialogs::Shown::Question);
+            QCOMPARE(m_dialogs->shown().at(1).button, Dialogs::Default::No);
+            QCOMPARE(said().startsWith(u"Shift_JISで書けない文字"_s), yes);
+            QCOMPARE(readFile(csv), exported);
+        }
+        // Never over the database itself.
+        m_dialogs->chooseFile(db);
+        trigger(w, "csvout");
+        QVERIFY(said().startsWith(u"現在のデータベースファイルには書き出せません"_s));
+        QCOMPARE(Database(db).count(), std::optional<qint64>(2));
+
+        // Read back: appended; a file with a bad row adds nothing; cancel.
+        m_dialogs->chooseFile(csv);
+        trigger(w, "csvin");
+        QCOMPARE(m_dialogs->shown().first().kind, ScriptedDialogs::Shown::Open);
+        QCOMPARE(said(), u"2件のデータを追加しました\n"_s + db);
+        QVERIFY(writeFile(path(u"bad.tsv"_s), "a,b\tq\ta\nnocomma\tq\ta\n"));
+        m_dialogs->chooseFile(path(u"bad.tsv"_s));
+        trigger(w, "csvin");
+        QCOMPARE(said(), u"次の行を読み込めないため、データを追加しませんでした\n"_s +
+                             path(u"bad.tsv"_s) + u"\n2行目: "_s + Texts::badCategory());
+        m_dialogs->cancelFile();
+        trigger(w, "csvin");
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        m_dialogs->clear();
+        QCOMPARE(Database(db).count(), std::optional<qint64>(4));
     }
 
     void tabStripDoubleClick_data()

@@ -35,6 +35,12 @@ inline QStringList snapshot(const QString &dir)
     return lines;
 }
 
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
