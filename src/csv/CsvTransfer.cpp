@@ -245,6 +245,25 @@ private:
 
 // ---- Reading ----
 
+// Answers are stored with CR LF, as the answer box gives them. A file whose
+// lines end in LF alone (as spreadsheets save on this system) means CR LF by
+// each LF: kept bare, the answer box would read such a record back wrongly
+// (<br> before a bare LF is not taken off, and is added again on ④).
+QString crlfLineBreaks(QString text)
+{
+    if (!text.contains(u'\n'))
+        return text;
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\n' && (i == 0 || text.at(i - 1) != u'\r'))
+            out.append(u'\r');
+        out.append(c);
+    }
+    return out;
+}
+
 // How much of `bytes` ends on a whole UTF-8 sequence: a sequence cut by
 // the end of a block is checked with the next block.
 qsizetype wholeSequences(QByteArrayView bytes)
@@ -407,6 +426,8 @@ private:
             return;
         }
         const qint64 line = m_rowLine;
+        if (line == 1)
+            m_lfFile = end == '\n';
         lineBreak(end);
         // Empty lines are allowed only at the end.
         if (m_blankLine != 0) {
@@ -471,7 +492,8 @@ private:
             problem(line, Texts::csvUndecodable());
             return;
         }
-        QaRecord record{0, std::move(*texts[0]), std::move(*texts[1]), std::move(*texts[2])};
+        QaRecord record{0, std::move(*texts[0]), std::move(*texts[1]),
+                        m_lfFile ? crlfLineBreaks(std::move(*texts[2])) : std::move(*texts[2])};
         if (record.kind.isEmpty() || record.quest.isEmpty() || record.anser.isEmpty())
             problem(line, Texts::noInput());
         else if (!CategoryKey::isWellFormed(record.kind))
@@ -501,6 +523,7 @@ private:
     qint64 m_rowLine = 1;                // where the row being read began
     qint64 m_blankLine = 0;              // the first empty line not yet followed by a row
     bool m_afterCr = false;
+    bool m_lfFile = false; // the first line ends in LF alone
     bool m_malformed = false;
     bool m_notStored = false;
     QStringList m_problems;

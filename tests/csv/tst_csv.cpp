@@ -169,6 +169,11 @@ private slots:
         QTest::newRow("english header, blanks trimmed")
             << u"a.txt"_s << " No , kind,quest ,anser\n1,\"s1,一\",問1,答1\n"_ba << two.mid(0, 1)
             << QStringList();
+        // Lines ending in LF alone, as a spreadsheet saves them here: each
+        // LF in an answer is the CR LF the answer box stores.
+        QTest::newRow("lines in LF, as a spreadsheet saves")
+            << u"a.csv"_s << "種類,質問,答え\n\"s1,一\",\"問\n1\",\"a<br>\nb\r\n\n\rc\"\n"_ba
+            << Records{{0, u"s1,一"_s, u"問\n1"_s, u"a<br>\r\nb\r\n\r\n\rc"_s}} << QStringList();
         QTest::newRow("cp932, header without No")
             << u"a.csv"_s
             << sjis(u"種類,質問,答え\r\n\"ｶﾅ,半角\",ｱｲｳ,答え\r\n\"s2,二\",問2,\"答\r\n2\"\r\n"_s)
