@@ -363,10 +363,9 @@ void main1::csvout_Click()
     if (QFileInfo(f).suffix().isEmpty() && !QFileInfo::exists(f))
         f += QStringLiteral(".csv");
     const QFileInfo info(f);
-    // Written over the database itself, the export would replace every
-    // record by their text.
-    if (info.exists() && info.canonicalFilePath() == QFileInfo(db).canonicalFilePath()) {
-        m_dialogs.message(QStringLiteral("現在のデータベースファイルには書き出せません\n") + f);
+    // Refused before the overwrite question: the answer would not matter.
+    if (CsvTransfer::isDatabaseFile(Database(db), f)) {
+        m_dialogs.message(Texts::csvNotWritten(f, Texts::Reason::isTheDatabase()));
         return;
     }
     if (info.exists() && !info.isDir() &&

@@ -603,11 +603,26 @@ std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QSt
     return out.bytes;
 }
 
+bool isDatabaseFile(const Database &db, const QString &path)
+{
+    struct stat a {
+    }, b{};
+    return ::stat(QFile::encodeName(db.path()).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 Exported exportTo(const Database &db, const QString &path, Encoding encoding)
 {
     Exported result;
     BlockFile file;
     QString error;
+    // Written over the database, the export would replace every record by
+    // their text.
+    if (isDatabaseFile(db, path)) {
+        result.message = Texts::csvNotWritten(path, Texts::Reason::isTheDatabase());
+        return result;
+    }
     if (!file.open(path, &error)) {
         result.message = Texts::csvNotWritten(path, error);
         return result;
@@ -653,6 +668,10 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
     Imported result;
     Source source;
     QString error;
+    if (isDatabaseFile(db, path)) {
+        result.failure = Texts::csvNotRead(path, Texts::Reason::isTheDatabase());
+        return result;
+    }
     if (!source.open(path, &error)) {
         result.failure = Texts::csvNotRead(path, error);
         return result;

@@ -43,6 +43,10 @@ using Progress = std::function<void(qint64 done, qint64 total)>;
 // transaction: all of them or, when any row is refused, none.
 Imported importFrom(const Database &db, const QString &path, const Progress &progress = {});
 
+// Whether `path` is the database's own file (by any name): never written
+// as CSV, nor read as one.
+bool isDatabaseFile(const Database &db, const QString &path);
+
 // The bytes of an export, for tests and for callers that write elsewhere;
 // nothing (with *message) when refused.
 std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message);

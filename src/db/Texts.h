@@ -267,6 +267,10 @@ inline QString sameNameFile()
 {
     return QStringLiteral("同じ名前のファイルがあります");
 }
+inline QString isTheDatabase()
+{
+    return QStringLiteral("データベースファイルそのものです");
+}
 inline QString notOurs()
 {
     return QStringLiteral("このツールのデータベースではありません");

@@ -353,6 +353,16 @@ private slots:
         QTest::newRow("export into a folder")
             << QStringList{u"export"_s, u"DB"_s, u"."_s} << QByteArray() << 2 << QString()
             << u"ファイルを書き出せませんでした: "_s << 0;
+        QTest::newRow("export over the database")
+            << QStringList{u"export"_s, u"EMPTY"_s, u"empty.mdb"_s} << QByteArray() << 2
+            << QString()
+            << u"ファイルを書き出せませんでした: empty.mdb: データベースファイルそのものです"_s
+            << 0;
+        QTest::newRow("import of the database")
+            << QStringList{u"import"_s, u"EMPTY"_s, u"empty.mdb"_s} << QByteArray() << 2
+            << QString()
+            << u"ファイルを読み込めませんでした: empty.mdb: データベースファイルそのものです"_s
+            << 0;
         QTest::newRow("export refused in Shift_JIS")
             << QStringList{u"export"_s, u"--shift-jis"_s, u"DB"_s, u"OUT"_s} << QByteArray() << 1
             << QString()
