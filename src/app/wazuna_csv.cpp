@@ -3,6 +3,7 @@
 //   wazuna-csv export [--shift-jis] DATABASE FILE
 //   wazuna-csv import DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
+#include "CommandLine.h"
 #include "csv/CsvTransfer.h"
 #include "db/Database.h"
 #include "db/Texts.h"
@@ -14,29 +15,9 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace
-{
-
-void line(FILE *to, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), to);
-    std::fputc('\n', to);
-}
-
-// A message the window shows in a box, on one line.
-void problem(const QString &text)
-{
-    line(stderr, QString(text).replace(u'\n', QLatin1StringView(": ")));
-}
-
-int badUsage(const QString &why)
-{
-    line(stderr, QStringLiteral("wazuna-csv: ") + why);
-    line(stderr, QStringLiteral("Try 'wazuna-csv --help' for more information."));
-    return 2;
-}
-
-} // namespace
+using CommandLine::badUsage;
+using CommandLine::line;
+using CommandLine::problem;
 
 int main(int argc, char *argv[])
 {

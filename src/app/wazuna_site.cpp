@@ -1,6 +1,7 @@
 // wazuna-site: the site of a collection, written without the window.
 //   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--prune] DATABASE OUTDIR
 // The same pages, byte for byte, as ＨＰ作成 after データ表示.
+#include "CommandLine.h"
 #include "db/Database.h"
 #include "db/Texts.h"
 #include "site/SiteGenerator.h"
@@ -16,29 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
-
-void line(FILE *to, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), to);
-    std::fputc('\n', to);
-}
-
-// A problem the window shows in a message box, on one line.
-void problem(const QString &text)
-{
-    line(stderr, QString(text).replace(u'\n', QLatin1StringView(": ")));
-}
-
-int badUsage(const QString &why)
-{
-    line(stderr, QStringLiteral("wazuna-site: ") + why);
-    line(stderr, QStringLiteral("Try 'wazuna-site --help' for more information."));
-    return 2;
-}
-
-} // namespace
+using CommandLine::badUsage;
+using CommandLine::line;
+using CommandLine::problem;
 
 int main(int argc, char *argv[])
 {
