@@ -144,105 +144,6 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
     return true;
 }
 
-// A file written as WholeFile::write writes one, but a block at a time:
-// a temporary file beside it, renamed over it only once complete and synced.
-class BlockFile
-{
-public:
-    BlockFile() = default;
-    BlockFile(const BlockFile &) = delete;
-    BlockFile &operator=(const BlockFile &) = delete;
-    ~BlockFile() { discard(); }
-
-    bool open(const QString &path, QString *error)
-    {
-        if (path.isEmpty())
-            return fail(error, Texts::Reason::noFileName());
-        QFileInfo info(path);
-        for (int depth = 0; info.isSymLink(); ++depth) {
-            if (depth == 40)
-                return fail(error, Texts::Reason::ofErrno(ELOOP));
-            info.setFile(info.symLinkTarget());
-        }
-        m_target = QFile::encodeName(info.absoluteFilePath());
-        struct stat old {
-        };
-        if (::stat(m_target.constData(), &old) == 0) {
-            if (S_ISDIR(old.st_mode))
-                return fail(error, Texts::Reason::isFolder());
-            if (!S_ISREG(old.st_mode))
-                return fail(error, Texts::Reason::notAFile());
-            if (::access(m_target.constData(), W_OK) != 0)
-                return fail(error, errno == EACCES ? Texts::Reason::readOnly()
-                                                   : Texts::Reason::ofErrno(errno));
-            m_mode = old.st_mode & 07777;
-        } else {
-            m_mode = mode_t(WholeFile::newFileMode());
-        }
-        m_folder = QFile::encodeName(info.absolutePath());
-        m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                   QStringLiteral(".XXXXXX"));
-        m_fd = ::mkstemp(m_temp.data());
-        if (m_fd < 0)
-            return fail(error, Texts::Reason::ofErrno(errno));
-        return true;
-    }
-
-    bool write(const QByteArray &bytes)
-    {
-        if (m_code == 0 && !WholeFile::writeAll(m_fd, bytes))
-            m_code = errno;
-        return m_code == 0;
-    }
-
-    bool commit(QString *error)
-    {
-        if (m_code == 0 && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
-            m_code = errno;
-        if (::close(m_fd) != 0 && m_code == 0)
-            m_code = errno;
-        m_fd = -1;
-        if (m_code == 0 && std::rename(m_temp.constData(), m_target.constData()) != 0)
-            m_code = errno;
-        if (m_code != 0) {
-            ::unlink(m_temp.constData());
-            return fail(error, Texts::Reason::ofErrno(m_code));
-        }
-        const int dir = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        return true;
-    }
-
-    void discard()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            ::unlink(m_temp.constData());
-            m_fd = -1;
-        }
-    }
-
-    QString reason() const { return Texts::Reason::ofErrno(m_code); }
-
-private:
-    static bool fail(QString *error, const QString &reason)
-    {
-        if (error)
-            *error = reason;
-        return false;
-    }
-
-    QByteArray m_target;
-    QByteArray m_temp;
-    QByteArray m_folder;
-    mode_t m_mode = 0;
-    int m_fd = -1;
-    int m_code = 0;
-};
-
 // ---- Reading ----
 
 // Answers are stored with CR LF, as the answer box gives them. A file whose
@@ -615,7 +516,7 @@ bool isDatabaseFile(const Database &db, const QString &path)
 Exported exportTo(const Database &db, const QString &path, Encoding encoding)
 {
     Exported result;
-    BlockFile file;
+    WholeFile::Writer file;
     QString error;
     // Written over the database, the export would replace every record by
     // their text.
@@ -632,10 +533,8 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
     int records = 0;
     if (!generate(db, encoding, out, records, &result.message, &result.refused))
         return result;
-    if (out.failed || !file.write(out.bytes)) {
-        result.message = Texts::csvNotWritten(path, file.reason());
-        return result;
-    }
+    // A failed write is reported by the commit, which then drops the file.
+    file.write(out.bytes);
     if (!file.commit(&error)) {
         result.message = Texts::csvNotWritten(path, error);
         return result;

@@ -59,8 +59,12 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-bool write(const QString &path, const QByteArray &bytes, QString *error)
+bool Writer::open(const QString &path, QString *error)
 {
+    discard();
+    m_code = 0;
+    if (path.isEmpty())
+        return fail(error, Texts::Reason::noFileName());
     // A link is followed: the file it names is replaced, the link kept.
     QFileInfo info(path);
     for (int depth = 0; info.isSymLink(); ++depth) {
@@ -68,51 +72,80 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
             return fail(error, ELOOP);
         info.setFile(info.symLinkTarget());
     }
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    m_target = QFile::encodeName(info.absoluteFilePath());
 
     // The old file's permissions, or those a new file of the user gets.
     // A rename would replace what no write could change: a folder, a device
     // or pipe, a file its owner made read-only.
     struct stat old {
     };
-    mode_t mode;
-    if (::stat(target.constData(), &old) == 0) {
+    if (::stat(m_target.constData(), &old) == 0) {
         if (S_ISDIR(old.st_mode))
             return fail(error, Texts::Reason::isFolder());
         if (!S_ISREG(old.st_mode))
             return fail(error, Texts::Reason::notAFile());
-        if (::access(target.constData(), W_OK) != 0)
+        if (::access(m_target.constData(), W_OK) != 0)
             return errno == EACCES ? fail(error, Texts::Reason::readOnly()) : fail(error, errno);
-        mode = old.st_mode & 07777;
+        m_mode = old.st_mode & 07777;
     } else {
-        mode = mode_t(newFileMode());
+        m_mode = newFileMode();
     }
 
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
-                                        info.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
+    m_folder = QFile::encodeName(info.absolutePath());
+    m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                               QStringLiteral(".XXXXXX"));
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0)
         return fail(error, errno);
+    return true;
+}
 
-    int code = 0;
-    if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        code = errno;
-    if (::close(fd) != 0 && code == 0)
-        code = errno;
-    if (code == 0 && std::rename(temp.constData(), target.constData()) != 0)
-        code = errno;
-    if (code != 0) {
-        ::unlink(temp.constData());
-        return fail(error, code);
+bool Writer::write(const QByteArray &bytes)
+{
+    if (m_fd < 0 && m_code == 0)
+        m_code = EBADF;
+    if (m_code == 0 && !writeAll(m_fd, bytes))
+        m_code = errno;
+    return m_code == 0;
+}
+
+bool Writer::commit(QString *error)
+{
+    if (m_fd < 0)
+        return fail(error, m_code ? m_code : EBADF);
+    if (m_code == 0 && (::fchmod(m_fd, mode_t(m_mode)) != 0 || ::fsync(m_fd) != 0))
+        m_code = errno;
+    if (::close(m_fd) != 0 && m_code == 0)
+        m_code = errno;
+    m_fd = -1;
+    if (m_code == 0 && std::rename(m_temp.constData(), m_target.constData()) != 0)
+        m_code = errno;
+    if (m_code != 0) {
+        ::unlink(m_temp.constData());
+        return fail(error, m_code);
     }
     // The rename itself reaches the disk with the folder.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
     return true;
+}
+
+void Writer::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.constData());
+        m_fd = -1;
+    }
+}
+
+bool write(const QString &path, const QByteArray &bytes, QString *error)
+{
+    Writer file;
+    return file.open(path, error) && (file.write(bytes), file.commit(error));
 }
 
 } // namespace WholeFile

@@ -17,6 +17,32 @@ namespace WholeFile
 // then untouched and no temporary file is left.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// The same, a block at a time, for files too large to hold: open(), any
+// number of write(), then commit(). Until commit() succeeds the old file
+// is untouched; a Writer dropped before it leaves nothing behind.
+class Writer
+{
+public:
+    Writer() = default;
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+    ~Writer() { discard(); }
+
+    bool open(const QString &path, QString *error = nullptr);
+    // False once any write failed; commit() then gives the reason.
+    bool write(const QByteArray &bytes);
+    bool commit(QString *error = nullptr);
+    void discard();
+
+private:
+    QByteArray m_target;
+    QByteArray m_temp;
+    QByteArray m_folder;
+    unsigned m_mode = 0;
+    int m_fd = -1;
+    int m_code = 0;
+};
+
 // The permissions a new file of the user gets: 0666 less the umask, not
 // the fixed ones of a temporary file.
 unsigned newFileMode();
