@@ -6,6 +6,7 @@
 //   (a) the export in UTF-8, (b) in Shift_JIS,
 //   (c) the import of (a) into an empty database,
 // each with the peak resident memory it took.
+#include "Fill.h"
 #include "Memory.h"
 #include "csv/CsvTransfer.h"
 #include "db/Database.h"
@@ -25,33 +26,16 @@ namespace
 
 bool fill(const QString &path, int records, int length)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
-        return false;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
-                       nullptr);
     const QString plain = QStringLiteral("答えの本文は、このように\"続き\"ます。");
     const QString broken = QStringLiteral("改行のある行です。<br>\r\n");
-    for (int i = 0; i < records; ++i) {
+    return Bench::fill(path, records, [&](int i) {
         QString answer = QString::number(i) + u' ';
         while (answer.size() < length)
             answer += (answer.size() / 40) % 3 == 0 ? broken : plain;
         const int c = (i * 7919) % 1000;
-        const QByteArray kind = QStringLiteral("sub%1,分類その%2").arg(c).arg(c).toUtf8();
-        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
-        const QByteArray anser = answer.toUtf8();
-        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+        return Bench::Row{QStringLiteral("sub%1,分類その%2").arg(c).arg(c),
+                          QStringLiteral("質問その%1はどういう意味ですか？").arg(i), answer};
+    });
 }
 
 template <class Run> void measure(const char *what, const Run &run)

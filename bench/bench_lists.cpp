@@ -5,6 +5,7 @@
 // categories, answers of about 2 KB) in a temporary folder, shows the window
 // offscreen and times each listing through its button, as a user would press
 // it. After each listing it prints the process's resident memory.
+#include "Fill.h"
 #include "Memory.h"
 #include "app/main1.h"
 #include "db/Database.h"
@@ -39,31 +40,15 @@ namespace
 
 bool fill(const QString &path, int records, int categories, int answerBytes)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
-        return false;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
-                       nullptr);
     const QString piece = QStringLiteral("これは答えの本文です。<br>\r\n");
     const int pieceBytes = int(piece.toUtf8().size());
     const QString answer = piece.repeated(std::max(1, answerBytes / pieceBytes));
-    for (int i = 0; i < records; ++i) {
+    return Bench::fill(path, records, [&](int i) {
         const int c = (i * 7919) % categories; // categories interleaved, as entered over time
-        const QByteArray kind = QStringLiteral("sub%1,分類%2").arg(c).arg(c).toUtf8();
-        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
-        const QByteArray anser = (QString::number(i) + u' ' + answer).toUtf8();
-        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+        return Bench::Row{QStringLiteral("sub%1,分類%2").arg(c).arg(c),
+                          QStringLiteral("質問その%1はどういう意味ですか？").arg(i),
+                          QString::number(i) + u' ' + answer};
+    });
 }
 
 template <class F> void timed(const char *what, F &&action, const std::function<int()> &lines)

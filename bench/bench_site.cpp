@@ -15,6 +15,7 @@
 // The disk's pace drifts from one minute to the next, so (a), (b) and (c)
 // are taken three times each, in turn, and the best of each counts. The
 // last line gives the ratios.
+#include "Fill.h"
 #include "Memory.h"
 #include "db/Database.h"
 #include "site/SiteGenerator.h"
@@ -38,33 +39,16 @@ namespace
 
 bool fill(const QString &path, int records, int categories)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
-        return false;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)", -1, &st,
-                       nullptr);
     const QString plain = QStringLiteral("答えの本文はこのように続きます。");
     const QString broken = QStringLiteral("改行のある行です。<br>\r\n");
-    for (int i = 0; i < records; ++i) {
+    return Bench::fill(path, records, [&](int i) {
         const int c = (i * 7919) % categories;
         QString answer = QString::number(i) + u' ';
         while (answer.size() < 900) // pages of about 2 KB in CP932
             answer += (answer.size() / 40) % 3 == 0 ? broken : plain;
-        const QByteArray kind = QStringLiteral("sub%1,分類その%2").arg(c).arg(c).toUtf8();
-        const QByteArray quest = QStringLiteral("質問その%1はどういう意味ですか？").arg(i).toUtf8();
-        const QByteArray anser = answer.toUtf8();
-        sqlite3_bind_text(st, 1, kind.constData(), int(kind.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, quest.constData(), int(quest.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, anser.constData(), int(anser.size()), SQLITE_TRANSIENT);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+        return Bench::Row{QStringLiteral("sub%1,分類その%2").arg(c).arg(c),
+                          QStringLiteral("質問その%1はどういう意味ですか？").arg(i), answer};
+    });
 }
 
 using Files = QList<std::pair<QByteArray, QByteArray>>; // name, bytes
