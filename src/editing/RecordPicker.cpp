@@ -17,6 +17,8 @@ void RecordPicker::layOut(QWidget *tab) const
     okButton->setAutoDefault(true);
     answer->setTabChangesFocus(true);
     count->setMinimumWidth(60);
+    // Never placed in a layout, so the tab owns it here: deleted with it.
+    numbers->setParent(tab);
     numbers->hide();
     find->setPlaceholderText(QStringLiteral("検索する語"));
     find->setClearButtonEnabled(true);
