@@ -65,6 +65,16 @@ void appendField(QByteArray &out, QByteArrayView field)
     out.append('"');
 }
 
+// A stored text as UTF-8 that any reader takes: bytes another program
+// stored that are not UTF-8 go out as every reading shows them, U+FFFD.
+QByteArrayView wellFormed(QByteArrayView stored, QByteArray &scratch)
+{
+    if (stored.isValidUtf8())
+        return stored;
+    scratch = Database::text(stored).toUtf8();
+    return scratch;
+}
+
 // Where an export's bytes go: kept whole, or handed on a block at a time.
 struct Output {
     QByteArray bytes;
@@ -97,11 +107,11 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
         const QByteArray no = QByteArray::number(r.no);
         if (!sjis) {
             out.bytes.append(no).append(',');
-            appendField(out.bytes, r.kind);
+            appendField(out.bytes, wellFormed(r.kind, encoded));
             out.bytes.append(',');
-            appendField(out.bytes, r.quest);
+            appendField(out.bytes, wellFormed(r.quest, encoded));
             out.bytes.append(',');
-            appendField(out.bytes, r.anser);
+            appendField(out.bytes, wellFormed(r.anser, encoded));
         } else {
             const std::array<QString, 3> texts{Database::text(r.kind), Database::text(r.quest),
                                                Database::text(r.anser)};
@@ -252,6 +262,9 @@ public:
     {
         csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
         csv_set_delim(&m_parser, static_cast<unsigned char>(separator));
+        // A field grows by this much when full: the default 128 bytes makes
+        // a long answer quadratic.
+        csv_set_blk_size(&m_parser, 1 << 16);
         // Blanks are text: nothing is trimmed.
         csv_set_space_func(&m_parser, [](unsigned char) { return 0; });
     }

@@ -232,9 +232,36 @@ bool Connection::hasOurTable(QString *error)
 constexpr int ReadFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr int WriteFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 
+// shown(x): a stored value as every listing shows it, in UTF-8. What a user
+// picks from a list then compares equal to the value it was read from,
+// whatever another program stored there: bytes that are not UTF-8, a
+// number, a BLOB, NULL (shown as nothing).
+void shownText(sqlite3_context *context, int, sqlite3_value **values)
+{
+    sqlite3_value *value = values[0];
+    const int type = sqlite3_value_type(value);
+    if (type == SQLITE_NULL) {
+        sqlite3_result_text(context, "", 0, SQLITE_STATIC);
+        return;
+    }
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    const QByteArrayView stored(bytes, bytes ? sqlite3_value_bytes(value) : 0);
+    if (type == SQLITE_TEXT && stored.isValidUtf8()) {
+        sqlite3_result_value(context, value);
+        return;
+    }
+    const QByteArray utf8 = Database::text(stored).toUtf8();
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
 bool openVerified(Connection &c, const QString &path, int flags, QString *error)
 {
-    return c.open(path, flags, error) && c.verify(error);
+    if (!c.open(path, flags, error) || !c.verify(error))
+        return false;
+    sqlite3_create_function_v2(c.handle(), "shown", 1,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+                               shownText, nullptr, nullptr, nullptr);
+    return true;
 }
 
 // The columns a reading asks for, in the order recordAt reads them.
@@ -400,7 +427,7 @@ bool Database::scan(const std::function<bool(const QaRecord &)> &visit, QString 
     if (!openVerified(c, m_path, ReadFlags, error))
         return false;
     const QByteArray sql = QByteArray(search ? searchedColumnsOf(fields) : columnsOf(fields)) +
-                           (kind ? " WHERE coalesce(kind, '') = ?1 ORDER BY No" : " ORDER BY No");
+                           (kind ? " WHERE shown(kind) = ?1 ORDER BY No" : " ORDER BY No");
     Statement st(c, sql.constData());
     if (!st.ok()) {
         setError(error, c.lastError());
@@ -427,8 +454,8 @@ QString Database::text(QByteArrayView stored)
 {
     // fromUtf8 drops a leading U+FEFF as a byte-order mark; it is text.
     if (stored.startsWith("\xEF\xBB\xBF"))
-        return QStringDecoder(QStringDecoder::Utf8,
-                              QStringDecoder::Flag::ConvertInitialBom)(stored);
+        return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                        QStringDecoder::Flag::Stateless)(stored);
     return QString::fromUtf8(stored);
 }
 
@@ -560,16 +587,25 @@ std::optional<bool> change(const QString &path, const char *sql, const Bind &bin
 
 std::optional<bool> Database::removeFirstByQuestion(const QString &quest, QString *error) const
 {
-    return change(
+    const auto bind = [&quest](Statement &st) { st.bind(1, quest); };
+    // By the index first; a question stored as another program stores it
+    // only then, by what the list shows.
+    const std::optional<bool> removed = change(
         m_path,
         "DELETE FROM tbl1 WHERE No = (SELECT No FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1)",
-        [&quest](Statement &st) { st.bind(1, quest); }, error);
+        bind, error);
+    if (!removed || *removed)
+        return removed;
+    return change(m_path,
+                  "DELETE FROM tbl1 WHERE No = "
+                  "(SELECT No FROM tbl1 WHERE shown(quest) = ?1 ORDER BY No LIMIT 1)",
+                  bind, error);
 }
 
 std::optional<bool> Database::removeByNo(qint64 no, const QString &quest, QString *error) const
 {
     return change(
-        m_path, "DELETE FROM tbl1 WHERE No = ?1 AND quest = ?2",
+        m_path, "DELETE FROM tbl1 WHERE No = ?1 AND shown(quest) = ?2",
         [no, &quest](Statement &st) {
             st.bindInteger(1, no);
             st.bind(2, quest);
@@ -625,9 +661,16 @@ bool findFirst(const QString &path, const char *sql, const Bind &bind,
 bool Database::findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
                                    QString *error) const
 {
-    return findFirst(
-        m_path, "SELECT No, kind, quest, anser FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1",
-        [&quest](Statement &st) { st.bind(1, quest); }, found, error);
+    const auto bind = [&quest](Statement &st) { st.bind(1, quest); };
+    // By the index first, then by what the list shows, as above.
+    if (!findFirst(m_path,
+                   "SELECT No, kind, quest, anser FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1",
+                   bind, found, error))
+        return false;
+    return found || findFirst(m_path,
+                              "SELECT No, kind, quest, anser FROM tbl1 WHERE shown(quest) = ?1 "
+                              "ORDER BY No LIMIT 1",
+                              bind, found, error);
 }
 
 bool Database::findByNo(qint64 no, std::optional<QaRecord> &found, QString *error) const

@@ -3,6 +3,7 @@
 #include "QaRecord.h"
 
 #include <QChar>
+#include <QStringDecoder>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -434,7 +435,10 @@ QString foldForSearch(QStringView text)
     QByteArray out(text.size() * 3 + MaxUtf8, Qt::Uninitialized);
     Utf16Source in(text);
     char *const end = fold(in, out.data(), out.data() + out.size() - MaxUtf8);
-    return QString::fromUtf8(out.constData(), end - out.constData());
+    // fromUtf8 would drop a leading U+FEFF as a byte-order mark; it is text.
+    return QStringDecoder(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom)
+        .decode(QByteArrayView(out.constData(), end - out.constData()));
 }
 
 TextSearch::TextSearch(QStringView words)

@@ -506,14 +506,29 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
         QString what() const { return Texts::qaPageOf(page.record.no, page.record.quest); }
     };
     std::optional<Held> held;
+    // Numbers stored as NULL, text or BLOB read as 0 or as the number they
+    // begin with, and come after the others: a Q&A page written earlier in
+    // the run may see its name come back. The last one written stays, and
+    // the earlier one is named with it.
+    QHash<qint64, QString> writtenQuest;
+    const auto claim = [&](const QString &name, const QString &what) {
+        if (!claims.contains(name))
+            if (const auto it = writtenQuest.constFind(held->page.record.no);
+                it != writtenQuest.cend())
+                claims.add(name, Texts::qaPageOf(it.key(), *it));
+        claims.add(name, what);
+    };
     const auto flush = [&] {
         if (!held)
             return;
         const QString &name = held->page.name;
-        if (laterCount.contains(name) || claims.contains(name))
-            claims.add(name, held->what());
-        if (!laterCount.contains(name))
+        if (laterCount.contains(name) || claims.contains(name) ||
+            writtenQuest.contains(held->page.record.no))
+            claim(name, held->what());
+        if (!laterCount.contains(name)) {
+            writtenQuest.insert(held->page.record.no, held->page.record.quest);
             run.write(std::move(held->page));
+        }
         held.reset();
     };
 
@@ -542,7 +557,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             }
             const QString name = Pages::qaPageName(r.no);
             if (held && held->page.name == name)
-                claims.add(name, held->what());
+                claim(name, held->what());
             else
                 flush();
             held = Held{{name, {}, r, stored.anser.toByteArray(), Pages::subPageName(key->stem)}};
@@ -556,6 +571,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
         run.report.categories = categoriesBefore;
     } else {
         flush();
+        writtenQuest = {}; // wanted while the table is read only
         run.setTotal(int(rows) + int(laterCount.size()));
         if (!options.indexName.isEmpty() && anyRows)
             run.report.categories = categories;

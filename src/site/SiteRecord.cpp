@@ -62,7 +62,8 @@ quint64 hashOf(QByteArrayView bytes, quint64 seed)
         h = std::rotl((h ^ word) * K, 29);
     }
     quint64 tail = 0;
-    std::memcpy(&tail, p, size_t(n));
+    if (n > 0) // an empty text may have no bytes at all: p is then null
+        std::memcpy(&tail, p, size_t(n));
     h = (h ^ tail) * K;
     h ^= h >> 32;
     h *= K;

@@ -1,6 +1,9 @@
 #include "csv/CsvTransfer.h"
 #include "db/Database.h"
+#include "db/Texts.h"
 #include "site/Cp932.h"
+#include "support/FileSnapshot.h"
+#include "support/InChild.h"
 
 #include <QDir>
 #include <QFile>
@@ -240,6 +243,60 @@ private slots:
         QCOMPARE(parsed.problems, problems);
         if (problems.isEmpty())
             QCOMPARE(parsed.records, added);
+    }
+
+    // A full disk (EFBIG under a file-size limit, in a child process): the
+    // export says it failed, the old file keeps its bytes, nothing is left
+    // beside it, and an export with room again completes. Large exports go
+    // out a block at a time, and fail between blocks.
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<int>("answer"); // characters of each of the three answers
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>("old"); // a file there before
+        for (const auto &[encoding, name] :
+             {std::pair{CsvTransfer::Encoding::Utf8, "utf8"},
+              std::pair{CsvTransfer::Encoding::ShiftJis, "shift_jis"}}) {
+            QTest::addRow("%s, small", name) << int(encoding) << 100 << 200 << true;
+            QTest::addRow("%s, small, no file yet", name) << int(encoding) << 100 << 200 << false;
+            QTest::addRow("%s, blocks", name) << int(encoding) << 700'000 << 1'500'000 << true;
+        }
+    }
+
+    void fullDisk()
+    {
+        QFETCH(int, encoding);
+        QFETCH(int, answer);
+        QFETCH(int, limit);
+        QFETCH(bool, old);
+        Records records;
+        for (int i = 1; i <= 3; ++i)
+            records.append({0, u"s%1,種類"_s.arg(i), u"質問%1"_s.arg(i), QString(answer, u'答')});
+        const Database db = fresh(records);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"export.csv"_s);
+        if (old)
+            QVERIFY(
+                writeFile(path, sjis(u"No,種類,質問,答え\r\n1,\"s,前\",問,答\r\n"_s).repeated(40)));
+        const QStringList before = snapshot(folder.path());
+        const auto exportIt = [&] {
+            const CsvTransfer::Exported exported =
+                CsvTransfer::exportTo(db, path, CsvTransfer::Encoding(encoding));
+            return std::make_pair(exported.ok, exported.message);
+        };
+
+        const std::pair<bool, QString> full = inChild(exportIt, {.fileSize = rlim_t(limit)}).said();
+        QCOMPARE(full, std::make_pair(false, u"ファイルを書き出せませんでした\n"_s + path + u'\n' +
+                                                 Texts::Reason::ofErrno(EFBIG)));
+        QVERIFY(!full.second.contains(u"しました"_s));
+        QCOMPARE(snapshot(folder.path()), before);
+
+        QCOMPARE(exportIt(), std::make_pair(true, u"3件のデータを書き出しました"_s));
+        const QByteArray bytes = readFile(path);
+        QCOMPARE_GT(bytes.size(), limit);
+        QVERIFY(bytes == CsvTransfer::exportBytes(db, CsvTransfer::Encoding(encoding), nullptr));
+        QCOMPARE(snapshot(folder.path()).size(), 1);
     }
 
     void failures()

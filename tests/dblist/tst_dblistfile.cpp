@@ -2,55 +2,32 @@
 #include "db/Texts.h"
 #include "dblist/DbListFile.h"
 #include "support/FileSnapshot.h"
+#include "support/InChild.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace
 {
 
-// DbListFile::write in a child process, so that a limit on file sizes or a
-// lesser user stays there: with SIGXFSZ ignored, a write past the limit
-// fails with EFBIG, as on a full disk. The reason comes back as UTF-16.
-// Anything but a cleanly reported failure counts as success, so that a
-// broken harness cannot pass for a refused write.
+// DbListFile::write in a child process, under a file-size limit and as a
+// lesser user where asked; the reason comes back.
 std::pair<bool, QString> writeInChild(const QString &path, const QStringList &entries, rlim_t limit,
                                       bool asNobody)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {true, u"no pipe"_s};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const rlimit size{limit, limit};
-        ::signal(SIGXFSZ, SIG_IGN);
-        QString error;
-        const bool ok =
-            (limit == 0 || ::setrlimit(RLIMIT_FSIZE, &size) == 0) &&
-            (!asNobody || ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
-            DbListFile::write(path, entries, &error);
-        const ssize_t sent = ::write(fds[1], error.utf16(), size_t(error.size()) * 2);
-        ::_exit(ok || sent < 0 ? 0 : 1);
-    }
-    ::close(fds[1]);
-    QByteArray got;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        got.append(buffer, n);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {!WIFEXITED(status) || WEXITSTATUS(status) != 1,
-            QString(reinterpret_cast<const QChar *>(got.constData()), got.size() / 2)};
+    return inChild(
+               [&] {
+                   QString error;
+                   const bool ok = DbListFile::write(path, entries, &error);
+                   return std::make_pair(ok, error);
+               },
+               {.fileSize = limit, .asNobody = asNobody})
+        .said();
 }
 
 } // namespace
@@ -168,7 +145,7 @@ private slots:
     // back as other text is refused before anything is written.
     void writeFails_data()
     {
-        QTest::addColumn<QString>("kind"); // what is there before
+        QTest::addColumn<QString>("kind"); // what is there before; "new": nothing
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("error");
@@ -176,6 +153,8 @@ private slots:
         const QStringList two{u"a/x.mdb"_s, u"b/y.mdb"_s};
         const QString cannot = u"一覧ファイルに書けない文字が含まれています"_s;
         QTest::newRow("size limit") << u"file"_s << many << 1000 << Texts::Reason::ofErrno(EFBIG);
+        QTest::newRow("size limit, no list yet")
+            << u"new"_s << many << 1000 << Texts::Reason::ofErrno(EFBIG);
         QTest::newRow("no folder") << u"nope/"_s << two << 0 << Texts::Reason::ofErrno(ENOENT);
         QTest::newRow("nobody may write")
             << u"/proc/"_s << two << 0 << Texts::Reason::ofErrno(ENOENT);
@@ -217,6 +196,12 @@ private slots:
         QCOMPARE(writeInChild(file, entries, rlim_t(limit), kind == u"read-only"),
                  std::make_pair(false, error));
         QCOMPARE(snapshot(dir.path()), before);
+        // With room again, the same list is written whole.
+        if (limit > 0) {
+            QCOMPARE(writeInChild(file, entries, 0, false), std::make_pair(true, QString()));
+            QCOMPARE(DbListFile::read(file).entries, entries);
+            QCOMPARE(snapshot(dir.path()).size(), 1);
+        }
     }
 
     void entryChecks()

@@ -1,4 +1,6 @@
 #include "settings/Dirs.h"
+#include "support/FileSnapshot.h"
+#include "support/InChild.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,11 +10,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
@@ -164,26 +161,39 @@ private slots:
 
     // A full disk: the write fails part way (EFBIG under a file-size limit,
     // in a child process so the limit stays there). The failure is told,
-    // and the file keeps the value stored before.
+    // the file keeps its bytes and nothing is left beside it; with room
+    // again, the value is stored.
+    void fullDiskPutIsReported_data()
+    {
+        QTest::addColumn<int>("before"); // characters of the value stored before; 0: no file
+        QTest::newRow("file there") << 300;
+        QTest::newRow("no file yet") << 0;
+    }
+
     void fullDiskPutIsReported()
     {
+        QFETCH(int, before);
         const Dirs dirs(ini());
-        const QString before(300, u'前');
-        dirs.regpgmname(Dirs::Put, before);
-        const pid_t child = fork();
-        if (child == 0) {
-            const rlimit limit{1024, 1024};
-            ::signal(SIGXFSZ, SIG_IGN);
-            ::setrlimit(RLIMIT_FSIZE, &limit);
+        const QString old(before, u'前');
+        if (before > 0)
+            dirs.regpgmname(Dirs::Put, old);
+        const QStringList files = snapshot(m_tmp->path());
+        const QString value(600, u'後');
+        const auto put = [&] {
             QString error;
-            Dirs(ini()).regpgmname(Dirs::Put, QString(600, u'後'), &error);
-            _exit(error == QStringLiteral("設定を保存できませんでした\n") + ini() ? 0 : 1);
-        }
-        int status = 0;
-        QCOMPARE(waitpid(child, &status, 0), child);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 0);
-        QCOMPARE(dirs.regpgmname(Dirs::Get), before);
+            Dirs(ini()).regpgmname(Dirs::Put, value, &error);
+            return std::make_pair(error.isEmpty(), error);
+        };
+        const std::pair<bool, QString> full = inChild(put, {.fileSize = 1024}).said();
+        QCOMPARE(full,
+                 std::make_pair(false, QStringLiteral("設定を保存できませんでした\n") + ini()));
+        QVERIFY(!full.second.contains(QStringLiteral("しました")));
+        QCOMPARE(snapshot(m_tmp->path()), files);
+        QCOMPARE(dirs.regpgmname(Dirs::Get), old);
+
+        QCOMPARE(inChild(put).said(), std::make_pair(true, QString()));
+        QCOMPARE(dirs.regpgmname(Dirs::Get), value);
+        QCOMPARE(snapshot(m_tmp->path()).size(), 1);
     }
 
     void deskpathOnlyWhenTheFolderExists()

@@ -7,6 +7,7 @@
 #include "site/SiteGenerator.h"
 #include "site/SiteRecord.h"
 #include "support/FileSnapshot.h"
+#include "support/InChild.h"
 #include "support/RawSqlite.h"
 
 #include <QDir>
@@ -18,10 +19,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -502,6 +501,56 @@ private slots:
         QCOMPARE(entries(out), QStringList{u"qa001.html"_s});
     }
 
+    // A full disk (EFBIG under a file-size limit): the pages that do not
+    // fit are reported, with no word of success; those already there keep
+    // their bytes, nothing half written is left, and a run with room again
+    // writes them all.
+    void fullDisk_data()
+    {
+        QTest::addColumn<bool>("earlier"); // an earlier run wrote the pages
+        QTest::newRow("pages replaced") << true;
+        QTest::newRow("new pages") << false;
+    }
+
+    void fullDisk()
+    {
+        QFETCH(bool, earlier);
+        store("INSERT INTO tbl1 (No, kind, quest, anser) VALUES (1, 'a,1', 'q1', 'x'),"
+              " (2, 'a,1', 'q2', 'x'), (3, 'b,2', 'q3', 'x')");
+        const QString out = outputFolder(u"out"_s);
+        SiteOptions options{out, u"index.html"_s, u"t"_s, Pages::Layout::Rules, false};
+        const auto run = [&] {
+            const SiteReport report = SiteGenerator::generate(Database(m_db), options, 3, {});
+            return std::make_pair(report.failed == 0,
+                                  report.failed ? report.failureMessage() : Texts::siteMade());
+        };
+        if (earlier)
+            QCOMPARE(run(), std::make_pair(true, Texts::siteMade()));
+        // Answers and an index title larger than the limit: four pages of
+        // six do not fit, the two menu pages do.
+        store("UPDATE tbl1 SET anser = printf('%.6000c', 'y')");
+        options.title = QString(6000, u'T');
+        const QStringList before = snapshot(out);
+
+        const std::pair<bool, QString> full = inChild(run, {.fileSize = 4096}).said();
+        QCOMPARE(full.first, false);
+        QVERIFY2(full.second.startsWith(u"4ページを書き込めませんでした\n"_s + out +
+                                        u"/qa001.html\n"_s + Texts::Reason::ofErrno(EFBIG)),
+                 qPrintable(full.second));
+        QVERIFY(!full.second.contains(u"しました"_s) && !full.second.contains(u"完了"_s));
+        if (earlier)
+            QCOMPARE(snapshot(out), before);
+        else // only the pages that fit
+            QCOMPARE(files(out), (QStringList{u"a.html"_s, u"b.html"_s}));
+
+        QCOMPARE(run(), std::make_pair(true, Texts::siteMade()));
+        QCOMPARE(files(out), (QStringList{u"a.html"_s, u"b.html"_s, u"index.html"_s,
+                                          u"qa001.html"_s, u"qa002.html"_s, u"qa003.html"_s}));
+        for (const QString &name : {u"qa001.html"_s, u"qa002.html"_s, u"qa003.html"_s})
+            QVERIFY(contents(out + u'/' + name).contains(QByteArray(6000, 'y')));
+        QVERIFY(contents(out + u"/index.html"_s).contains(QByteArray(6000, 'T')));
+    }
+
     // A run killed halfway through a page (here by the file size limit)
     // leaves no part of it under the page's name: a new page nothing at
     // all, a changed one a leftover that the next run removes.
@@ -519,20 +568,13 @@ private slots:
         const QString page = out + u"/qa001.html"_s;
         if (!old.isEmpty())
             QVERIFY(writeFile(page, old));
-        const pid_t child = ::fork();
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            const rlimit noCore{0, 0};
-            ::setrlimit(RLIMIT_CORE, &noCore);
-            const rlimit small{4096, 4096};
-            ::setrlimit(RLIMIT_FSIZE, &small);
-            PageFile::write(page, QByteArray(65536, 'x'));
-            ::_exit(0);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status));
-        QCOMPARE(WTERMSIG(status), SIGXFSZ);
+        const ChildOutcome killed = inChild(
+            [&] {
+                PageFile::write(page, QByteArray(65536, 'x'));
+                return std::make_pair(true, QString());
+            },
+            {.fileSize = 4096, .fileSizeKills = true});
+        QCOMPARE(killed.signal, SIGXFSZ);
         QCOMPARE(QFileInfo::exists(page), !old.isEmpty());
         if (!old.isEmpty())
             QCOMPARE(contents(page), old);

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <variant>
 
 // Direct access to a database file, bypassing the engine, so a test can
 // check what landed on disk and make files the engine would never make.
@@ -52,6 +53,44 @@ public:
     {
         const QStringList values = column(sql);
         return values.size() == 1 ? values.first().toLongLong() : -1;
+    }
+
+    // Any value SQLite can hold, bound as it is: text as its bytes, valid
+    // UTF-8 or not, NULs and all.
+    struct Blob {
+        QByteArray bytes;
+    };
+    using Value = std::variant<std::nullptr_t, qint64, double, QByteArray, Blob>;
+
+    // One statement with ?1, ?2, ... bound to `values`, run to its end.
+    bool execWith(const char *sql, const QList<Value> &values)
+    {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) != SQLITE_OK) {
+            qWarning("sqlite: %s", sqlite3_errmsg(m_db));
+            return false;
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            const Value &v = values[i];
+            if (const auto *n = std::get_if<qint64>(&v))
+                sqlite3_bind_int64(st, i + 1, *n);
+            else if (const auto *d = std::get_if<double>(&v))
+                sqlite3_bind_double(st, i + 1, *d);
+            else if (const auto *t = std::get_if<QByteArray>(&v))
+                sqlite3_bind_text(st, i + 1, t->constData(), int(t->size()), SQLITE_TRANSIENT);
+            else if (const auto *b = std::get_if<Blob>(&v))
+                sqlite3_bind_blob(st, i + 1, b->bytes.constData(), int(b->bytes.size()),
+                                  SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_null(st, i + 1);
+        }
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE)
+            qWarning("sqlite: %s", sqlite3_errmsg(m_db));
+        sqlite3_finalize(st);
+        return rc == SQLITE_DONE;
     }
 
     // `n` records in one transaction: fast enough for tens of thousands.
