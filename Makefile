@@ -20,10 +20,11 @@ run: build
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 	@BUILD=$(BUILD) bash scripts/check-package.sh
+	@BUILD_SAN=$(BUILD)-san bash scripts/sanitize.sh
 
 # A .deb of the tool, in $(BUILD).
 package: build
 	@cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-san

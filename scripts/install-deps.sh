@@ -13,6 +13,7 @@ packages=(
   sqlite3 desktop-file-utils appstream lintian
   fonts-noto-cjk
   xvfb xauth
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

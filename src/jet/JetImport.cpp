@@ -150,8 +150,10 @@ std::optional<qint64> recordNumber(QByteArrayView bytes)
     return no;
 }
 
+} // namespace
+
 // "WZJET2 ROWS\n", a line a record and "E COUNT\n"; see wazuna_jet_dump.cpp.
-std::optional<QList<QaRecord>> parse(const QByteArray &out, QString *error)
+std::optional<QList<QaRecord>> parseDump(const QByteArray &out, QString *error)
 {
     Dump dump(out);
     if (!dump.take("WZJET2 "))
@@ -198,6 +200,9 @@ std::optional<QList<QaRecord>> parse(const QByteArray &out, QString *error)
                                  .arg(records.size()));
     return records;
 }
+
+namespace
+{
 
 // Why the helper ended without a dump. Its own statuses get our words; for
 // anything else its last line on standard error is the best there is.
@@ -273,7 +278,7 @@ std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error, int 
         return refuse(error, tooMuch());
     if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
         return refuse(error, failure(helper, errorTail));
-    return parse(out, error);
+    return parseDump(out, error);
 }
 
 std::optional<qsizetype> convert(const QString &jetPath, const QString &target, QString *error,

@@ -41,6 +41,10 @@ inline constexpr qsizetype OutputBytesMax = qsizetype(1) << 30;
 std::optional<QList<QaRecord>> read(const QString &jetPath, QString *error = nullptr,
                                     int timeoutMs = 120000, const std::function<void()> &tick = {});
 
+// The helper's output read as read() reads it: every record, or nothing
+// with the reason when the output is malformed or tells of rows not read.
+std::optional<QList<QaRecord>> parseDump(const QByteArray &out, QString *error = nullptr);
+
 // Reads the file and writes a new database of ours at `target` with every
 // record, numbers kept. The number of records, or nothing with the reason;
 // the Jet file is never changed and no part-written database is left.

@@ -4,6 +4,7 @@
 #include "FileList.h"
 #include "FolderList.h"
 #include "PageFile.h"
+#include "PastedFolder.h"
 #include "SiteGenerator.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
@@ -158,20 +159,14 @@ void HtmlTab::Command1_Click()
 
 void HtmlTab::Dir1_MouseUp()
 {
-    QString text = m_desktop.clipboardText();
-    // A file manager copies a folder as a file:// URL, perhaps with a line end.
-    text = text.section(u'\n', 0, 0);
-    if (text.endsWith(u'\r'))
-        text.chop(1);
-    if (text.startsWith(u'\\')) {
+    const PastedFolder pasted = PastedFolder::of(m_desktop.clipboardText());
+    if (pasted.network) {
         m_dialogs.message(QStringLiteral("直のネットワークドライブには、対応しておりません。"
                                          "ドライブ名を割り当て、ドライブ名にて指定して下さい。"));
         return;
     }
-    if (text.startsWith(QLatin1StringView("file:")))
-        text = QUrl(text).toLocalFile();
-    if (!text.isEmpty())
-        setOutputFolder(text);
+    if (!pasted.path.isEmpty())
+        setOutputFolder(pasted.path);
 }
 
 void HtmlTab::File1_DblClick()
