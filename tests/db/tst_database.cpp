@@ -104,6 +104,7 @@ enum class Foreign {
 } // namespace
 
 Q_DECLARE_METATYPE(Foreign)
+Q_DECLARE_METATYPE(RawSqlite::Value)
 
 class TestDatabase : public QObject
 {
@@ -479,6 +480,45 @@ private slots:
         QVERIFY(found);
         const QString q = quests.at(no - 1);
         QCOMPARE(*found, (QaRecord{no, u'k' + q, q, u'a' + q}));
+    }
+
+    // A category or question another program stored as bytes that are not
+    // UTF-8, a BLOB, a number or NULL is found by what the lists show: its
+    // category lists it, its question finds it, and it can be deleted.
+    void storedByAnotherProgram_data()
+    {
+        QTest::addColumn<RawSqlite::Value>("stored");
+        QTest::newRow("not UTF-8") << RawSqlite::Value("s,\xFF\xFE\xC3("_ba);
+        QTest::newRow("lone surrogate") << RawSqlite::Value("s,\xED\xA0\x80"_ba);
+        QTest::newRow("BOM and a cut end") << RawSqlite::Value("\xEF\xBB\xBFs,a\xCD"_ba);
+        QTest::newRow("BLOB") << RawSqlite::Value(RawSqlite::Blob{"s,blob\xFF"_ba});
+        QTest::newRow("number") << RawSqlite::Value(qint64(42));
+        QTest::newRow("NULL") << RawSqlite::Value(nullptr);
+    }
+
+    void storedByAnotherProgram()
+    {
+        QFETCH(RawSqlite::Value, stored);
+        const QString file = makeDatabase(u"other.mdb"_s, 0);
+        QVERIFY(Database(file).add(record(u"s,x"_s, u"q"_s, u"a"_s)));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(RawSqlite(file).execWith("INSERT INTO tbl1 (kind, quest, anser) "
+                                             "VALUES (?1, ?1, 'a')",
+                                             {stored}));
+        const Database db(file);
+        const QList<QaRecord> all = readAll(db).value();
+        QCOMPARE(all.size(), 3);
+        const QaRecord shown = all.at(1);
+        QList<qint64> listed;
+        QVERIFY(db.scan([&](const QaRecord &r) { return listed.append(r.no), true; }, nullptr,
+                        Database::Fields::All, &shown.kind));
+        QCOMPARE(listed, (QList<qint64>{2, 3}));
+        std::optional<QaRecord> found;
+        QVERIFY(db.findFirstByQuestion(shown.quest, found));
+        QCOMPARE(found, std::optional<QaRecord>(shown));
+        QCOMPARE(db.removeByNo(3, shown.quest), std::optional<bool>(true));
+        QCOMPARE(db.removeFirstByQuestion(shown.quest), std::optional<bool>(true));
+        QCOMPARE(readAll(db)->size(), 1);
     }
 
     void nullFieldsReadAsEmpty()
