@@ -3,10 +3,13 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build run test package clean
+.PHONY: deps test-deps configure build run test package clean
 
 deps:
 	@bash scripts/install-deps.sh
+
+test-deps:
+	@bash scripts/install-deps.sh --test
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
@@ -17,7 +20,7 @@ build: configure
 run: build
 	@$(BUILD)/wazuna
 
-test: build
+test: test-deps build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 	@BUILD=$(BUILD) bash scripts/check-package.sh
 	@BUILD_SAN=$(BUILD)-san bash scripts/sanitize.sh

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages wazuna needs to build, test and run.
+# Installs the Debian packages wazuna needs to build and run; with --test,
+# also those only make test needs (clang and its sanitizer and libFuzzer
+# runtimes, llvm-symbolizer for readable reports).
 # Only packages that are missing are installed; run as root (or with sudo).
 set -euo pipefail
 
@@ -13,8 +15,10 @@ packages=(
   sqlite3 desktop-file-utils appstream lintian
   fonts-noto-cjk
   xvfb xauth
-  clang libclang-rt-14-dev llvm
 )
+if [ "${1:-}" = --test ]; then
+  packages+=(clang libclang-rt-14-dev llvm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
