@@ -2,9 +2,11 @@
 
 // What the command-line programs print, in one form for all of them.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace CommandLine
 {
@@ -29,5 +31,27 @@ inline int badUsage(const QString &why)
     line(stderr, QStringLiteral("Try '%1 --help' for more information.").arg(program));
     return 2;
 }
+
+// Progress on standard error, over one line: only on a terminal, only once
+// a run has taken half a second, and at most ten times a second.
+class Progress
+{
+public:
+    Progress() { m_timer.start(); }
+    // Whether to print now.
+    bool due()
+    {
+        if (!m_terminal || m_timer.elapsed() < 500 || m_timer.elapsed() - m_shown < 100)
+            return false;
+        m_shown = m_timer.elapsed();
+        return true;
+    }
+    bool shown() const { return m_shown >= 0; }
+
+private:
+    const bool m_terminal = ::isatty(STDERR_FILENO);
+    QElapsedTimer m_timer;
+    qint64 m_shown = -1;
+};
 
 } // namespace CommandLine

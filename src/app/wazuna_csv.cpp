@@ -10,10 +10,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
-#include <unistd.h>
 
 using CommandLine::badUsage;
 using CommandLine::line;
@@ -81,18 +79,13 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    const bool terminal = ::isatty(STDERR_FILENO);
-    QElapsedTimer timer;
-    timer.start();
-    qint64 shown = -1;
+    CommandLine::Progress progress;
     const CsvTransfer::Imported done =
         CsvTransfer::importFrom(db, args.at(2), [&](qint64 read, qint64 total) {
-            if (!terminal || timer.elapsed() < 500 || timer.elapsed() - shown < 100)
-                return;
-            shown = timer.elapsed();
-            std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
+            if (progress.due())
+                std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
         });
-    if (shown >= 0)
+    if (progress.shown())
         std::fputc('\n', stderr);
     if (!done.failure.isEmpty()) {
         problem(done.failure);

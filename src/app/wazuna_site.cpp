@@ -8,14 +8,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using CommandLine::badUsage;
 using CommandLine::line;
@@ -93,24 +91,19 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const bool terminal = ::isatty(STDERR_FILENO);
-    QElapsedTimer timer;
-    timer.start();
-    qint64 shown = -1;
+    CommandLine::Progress progress;
     const SiteReport report = SiteGenerator::generate(
         db, options, *count, {},
         [&](int done, int total) {
-            if (!terminal || timer.elapsed() < 500 || timer.elapsed() - shown < 100)
-                return;
-            shown = timer.elapsed();
-            std::fprintf(stderr, "\r%d / %d", done, total);
+            if (progress.due())
+                std::fprintf(stderr, "\r%d / %d", done, total);
         },
         [&args] {
             // A cron job and the window, or two cron jobs: this one waits.
             line(stderr, QStringLiteral("wazuna-site: %1: %2。終わるのを待っています")
                              .arg(args.at(1), Texts::folderBusy()));
         });
-    if (shown >= 0)
+    if (progress.shown())
         std::fprintf(stderr, "\r%d / %d\n", report.written + report.unchanged + report.failed,
                      report.written + report.unchanged + report.failed);
     for (const QString &text : report.problems)

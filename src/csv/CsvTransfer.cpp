@@ -640,7 +640,7 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
         return result;
     }
     if (!added) {
-        result.failure = Texts::csvNotAdded(db.path(), error);
+        result.failure = Texts::notAdded(db.path(), error);
         result.problems.clear();
         return result;
     }

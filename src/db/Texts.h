@@ -182,7 +182,8 @@ inline QString csvNotRead(const QString &path, const QString &reason)
 {
     return QStringLiteral("ファイルを読み込めませんでした\n") + path + u'\n' + reason;
 }
-inline QString csvNotAdded(const QString &path, const QString &reason)
+// Records the database would not take, one typed or many read.
+inline QString notAdded(const QString &path, const QString &reason)
 {
     return QStringLiteral("データを追加できませんでした\n") + path + u'\n' + reason;
 }
@@ -190,6 +191,11 @@ inline QString csvNotAdded(const QString &path, const QString &reason)
 inline QString csvRefused(const QString &path)
 {
     return QStringLiteral("次の行を読み込めないため、データを追加しませんでした\n") + path;
+}
+// How many more were not shown.
+inline QString csvMore(qsizetype count)
+{
+    return QStringLiteral("ほか%1件").arg(count);
 }
 // Records with characters Shift_JIS cannot carry: "番号N「質問」" each, the
 // first few, then how many more.
@@ -199,18 +205,15 @@ inline QString csvNotInShiftJis(const QStringList &records, qsizetype more)
                                   "書き出しませんでした\n") +
                    records.join(u'\n');
     if (more > 0)
-        text += QStringLiteral("\nほか%1件").arg(more);
+        text += u'\n' + csvMore(more);
     return text + QStringLiteral("\nUTF-8で書き出して下さい");
 }
-// A row of a file that was not added, by its line, and those not shown.
+// A row of a file that was not added, by its line.
 inline QString csvAtLine(qint64 line, const QString &reason)
 {
     return QStringLiteral("%1行目: %2").arg(line).arg(reason);
 }
-inline QString csvMore(qsizetype count)
-{
-    return QStringLiteral("ほか%1件").arg(count);
-}
+// A record with an empty question or answer (or, from a file, category).
 inline QString noInput()
 {
     return QStringLiteral("データが入力されていません");

@@ -93,7 +93,7 @@ void InputTab::Command3_Click()
     const QString quest = Text1->text();
     const QString anser = AnswerText::fromWidget(rtext1->toPlainText());
     if (quest.isEmpty() || anser.isEmpty()) {
-        dialogs.message(QStringLiteral("データが入力されていません"));
+        dialogs.message(Texts::noInput());
         return;
     }
     const QString kind = Combo1->currentText();
@@ -126,8 +126,7 @@ bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &
     QString error;
     const QaRecord record{0, kind, quest, AnswerText::brplus(anser, m_session.brLineBreaks)};
     if (!Database(m_session.databasePath).add(record, &error)) {
-        m_dialogs.message(QStringLiteral("データを追加できませんでした\n") +
-                          m_session.databasePath + u'\n' + error);
+        m_dialogs.message(Texts::notAdded(m_session.databasePath, error));
         return false;
     }
     return true;

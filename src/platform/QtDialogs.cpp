@@ -26,40 +26,51 @@ bool QtDialogs::ask(const QString &text, const QString &title, Icon icon, Defaul
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtDialogs::saveFileName(const SaveRequest &request)
+namespace
+{
+
+// Both forms of the file dialog; `chosenFilter`, when given, receives the
+// filter the user left chosen.
+std::optional<QString> fileName(QWidget *parent, QFileDialog::AcceptMode mode,
+                                const QString &filter, const QString &initialDir,
+                                const QString &proposedName, QString *chosenFilter)
 {
     // Declared first: the dialog's model uses it until the dialog is gone.
     NameOnlyIconProvider icons;
-    QFileDialog dialog(m_parent);
+    QFileDialog dialog(parent);
     // Qt's own dialog, always: only it takes the icon provider, and what a
     // desktop's native dialog reads in a folder such as /proc is not ours to
     // know.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setIconProvider(&icons);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setNameFilter(request.filter);
-    dialog.setDirectory(request.initialDir.isEmpty() ? QDir::currentPath() : request.initialDir);
-    dialog.selectFile(request.proposedName);
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.setNameFilter(filter);
+    dialog.setDirectory(initialDir.isEmpty() ? QDir::currentPath() : initialDir);
+    if (!proposedName.isEmpty())
+        dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    if (request.chosenFilter)
-        *request.chosenFilter = dialog.selectedNameFilter();
+    if (chosenFilter)
+        *chosenFilter = dialog.selectedNameFilter();
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
+std::optional<QString> QtDialogs::saveFileName(const SaveRequest &request)
+{
+    return fileName(m_parent, QFileDialog::AcceptSave, request.filter, request.initialDir,
+                    request.proposedName, request.chosenFilter);
 }
 
 std::optional<QString> QtDialogs::openFileName(const OpenRequest &request)
 {
-    NameOnlyIconProvider icons;
-    QFileDialog dialog(m_parent);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setIconProvider(&icons);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(request.filter);
-    dialog.setDirectory(request.initialDir.isEmpty() ? QDir::currentPath() : request.initialDir);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    return fileName(m_parent, QFileDialog::AcceptOpen, request.filter, request.initialDir, {},
+                    nullptr);
 }
