@@ -63,7 +63,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     inputTab = new InputTab(m_lists, m_session, dialogs);
     deleteTab = new DeleteTab(m_lists, m_session, dialogs);
     modifyTab = new ModifyTab(m_lists, m_session, dialogs);
-    htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop);
+    htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop, &m_dirs);
     dbListTab = new DbListTab(dialogs, dirs);
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
     SSTab1->addTab(inputTab, QStringLiteral("データ入力"));

@@ -141,9 +141,16 @@ inline QString removeStalePages()
 {
     return QStringLiteral("これらのページを削除しますか？");
 }
-inline QString stalePagesRemoved(int count)
+// How many went, and where: the trash folder, or nowhere (deleted); and
+// how many were kept after all.
+inline QString stalePagesRemoved(int count, const QString &trash = {}, int kept = 0)
 {
-    return QStringLiteral("%1個のページを削除しました").arg(count);
+    QString text = trash.isEmpty()
+                       ? QStringLiteral("%1個のページを削除しました").arg(count)
+                       : QStringLiteral("%1個のページをゴミ箱に移しました\n%2").arg(count).arg(trash);
+    if (kept)
+        text += QStringLiteral("\n%1個は、その後変更されたか使われているため残しました").arg(kept);
+    return text;
 }
 inline QString stalePagesNotRemoved(int count, const QString &firstPath, const QString &reason)
 {
@@ -151,6 +158,44 @@ inline QString stalePagesNotRemoved(int count, const QString &firstPath, const Q
         .arg(count)
         .arg(firstPath, reason);
 }
+// ﾃﾞｨﾚｸﾄﾘ内全削除: how many files it will remove, and afterwards what it
+// did and which files it kept, "name（why）" each.
+inline QString filesToDelete(qsizetype count)
+{
+    return QStringLiteral("削除するファイル：%1個").arg(count);
+}
+inline QString filesRemoved(int count, const QString &trash, const QStringList &kept)
+{
+    QString text = trash.isEmpty()
+                       ? QStringLiteral("%1個のファイルを削除しました").arg(count)
+                       : QStringLiteral("%1個のファイルをゴミ箱に移しました\n%2").arg(count).arg(trash);
+    if (!kept.isEmpty())
+        text += QStringLiteral("\n次のファイルは削除しませんでした\n") + kept.join(u'\n');
+    return text;
+}
+namespace Kept
+{
+inline QString file(const QString &name, const QString &why)
+{
+    return QStringLiteral("%1（%2）").arg(name, why);
+}
+inline QString currentDatabase()
+{
+    return QStringLiteral("使用中のデータベース");
+}
+inline QString databaseList()
+{
+    return QStringLiteral("データベース一覧のファイル");
+}
+inline QString listedDatabase()
+{
+    return QStringLiteral("データベース一覧にあるデータベース");
+}
+inline QString readOnly()
+{
+    return QStringLiteral("読み取り専用");
+}
+} // namespace Kept
 // The record of the pages written, which finds them again next time.
 inline QString pageRecordNotSaved(const QString &reason)
 {

@@ -14,6 +14,7 @@ void FileList::refresh()
         clear();
         return;
     }
-    // Hidden files too: a category without a stem has the page ".html".
-    setItems(QDir(m_path).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+    // As a Windows file list shows a folder: hidden files (.htaccess and
+    // the like) are neither shown nor removed by ﾃﾞｨﾚｸﾄﾘ内全削除.
+    setItems(QDir(m_path).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
 }

@@ -8,6 +8,8 @@
 #include "SiteGenerator.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
+#include "db/Trash.h"
+#include "dblist/DbListFile.h"
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -27,11 +29,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, Desktop &desktop,
-                 QWidget *parent)
+                 const Dirs *dirs, QWidget *parent)
     : QWidget(parent), Drive1(named<DriveList>("Drive1")), Dir1(named<FolderList>("Dir1")),
       File1(named<FileList>("File1")),
       Command1(named<QPushButton>("Command1", QStringLiteral("ﾃﾞｽｸﾄｯﾌﾟ"))),
@@ -51,7 +55,7 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
       Option6(named<QRadioButton>("Option6", QStringLiteral("枠無し（<hr>）"))),
       Check2(named<QCheckBox>("Check2", QStringLiteral("ﾀｲﾄﾙを大きくする"))),
       Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists),
-      m_session(session), m_dialogs(dialogs), m_desktop(desktop)
+      m_session(session), m_dialogs(dialogs), m_desktop(desktop), m_dirs(dirs)
 {
     Option6->setChecked(true);
     List5->hide();
@@ -193,24 +197,99 @@ void HtmlTab::Command15_Click()
     setOutputFolder(path);
 }
 
+namespace
+{
+
+// Files a Windows program would find in use, by the file they are (the
+// same file by any name): the current database and its journals, the list
+// of databases and every database it names. Each with why it is kept.
+QHash<std::pair<dev_t, ino_t>, QString> filesInUse(const QString &database, const Dirs *dirs)
+{
+    QHash<std::pair<dev_t, ino_t>, QString> inUse;
+    const auto keep = [&inUse](const QString &path, const QString &why) {
+        struct stat st;
+        if (!path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0)
+            inUse.insert({st.st_dev, st.st_ino}, why);
+    };
+    const auto keepDatabase = [&keep](const QString &path, const QString &why) {
+        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
+            keep(path + QLatin1StringView(suffix), why);
+    };
+    if (dirs) {
+        const QString list = dirs->regsettext(Dirs::Get);
+        for (const QString &entry : DbListFile::read(list).entries)
+            keepDatabase(DbListFile::databaseOf(entry), Texts::Kept::listedDatabase());
+        keep(list, Texts::Kept::databaseList());
+    }
+    keepDatabase(database, Texts::Kept::currentDatabase());
+    return inUse;
+}
+
+} // namespace
+
 void HtmlTab::Command16_Click()
 {
     const QString folder = Dir1->path();
-    if (!m_dialogs.ask(folder + QStringLiteral("\nディレクトリ中の全ファイルを削除します"),
+    const QHash<std::pair<dev_t, ino_t>, QString> inUse =
+        filesInUse(m_session.databasePath, m_dirs);
+    // Only the regular files listed, never a folder or what a link points
+    // to; a file its owner made read-only, or one in use, stays.
+    const auto whyKept = [&inUse](const struct stat &st) {
+        if (const auto it = inUse.constFind({st.st_dev, st.st_ino}); it != inUse.cend())
+            return *it;
+        return (st.st_mode & S_IWUSR) ? QString() : Texts::Kept::readOnly();
+    };
+    const QStringList listed = File1->items();
+    QStringList names;
+    QStringList kept;
+    for (const QString &name : listed) {
+        struct stat st;
+        if (::lstat(QFile::encodeName(PageFile::join(folder, name)).constData(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (const QString why = whyKept(st); why.isEmpty())
+            names.append(name);
+        else
+            kept.append(Texts::Kept::file(name, why));
+    }
+    if (!m_dialogs.ask(folder + QStringLiteral("\nディレクトリ中の全ファイルを削除します\n") +
+                           Texts::filesToDelete(names.size()),
                        QStringLiteral("全ファイル削除確認"), Dialogs::Icon::Warning,
                        Dialogs::Default::No))
         return;
     QDir::setCurrent(folder);
-    // Only the regular files listed, never a folder or what a link points
-    // to; a file its owner made read-only stays.
-    for (const QString &name : File1->items()) {
-        const QByteArray path = QFile::encodeName(PageFile::join(folder, name));
-        struct stat st {
-        };
-        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR))
-            ::unlink(path.constData());
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QString trash = names.isEmpty() ? QString() : Trash::of(folder);
+    int removed = 0;
+    QString wentTo;
+    for (const QString &name : std::as_const(names)) {
+        // Taken out of the way first, and looked at where it went: the file
+        // that goes is the file that was checked.
+        int code = ENOENT;
+        const std::unique_ptr<Trash::Taken> taken =
+            dir < 0 ? nullptr
+                    : Trash::Taken::take(dir, folder, trash, QFile::encodeName(name), &code);
+        if (!taken) {
+            if (code != ENOENT)
+                kept.append(Texts::Kept::file(name, Texts::Reason::ofErrno(code)));
+            continue;
+        }
+        const QString why = S_ISREG(taken->status().st_mode) ? whyKept(taken->status())
+                                                             : Texts::Reason::notAFile();
+        if (why.isEmpty() && taken->discard(&code)) {
+            ++removed;
+            if (taken->inTrash())
+                wentTo = trash;
+        } else {
+            taken->putBack();
+            kept.append(Texts::Kept::file(name, why.isEmpty() ? Texts::Reason::ofErrno(code) : why));
+        }
     }
+    if (dir >= 0)
+        ::close(dir);
     File1->refresh();
+    m_dialogs.message(Texts::filesRemoved(removed, wentTo, kept));
 }
 
 void HtmlTab::forgetRecords()
@@ -279,18 +358,18 @@ void HtmlTab::Command14_Click()
     // Pages that could not be written are reported, never passed off as done.
     m_dialogs.message(report.failed ? report.failureMessage() : Texts::siteMade());
     if (!report.stale.isEmpty())
-        offerToRemove(options.folder, report.stale);
+        offerToRemove(options.folder, report);
 }
 
-void HtmlTab::offerToRemove(const QString &folder, const QStringList &stale)
+void HtmlTab::offerToRemove(const QString &folder, const SiteReport &run)
 {
     // Removing is the user's choice, never the default: a page may still be
-    // linked from elsewhere.
-    if (!m_dialogs.ask(Texts::stalePages(stale) + u'\n' + Texts::removeStalePages(),
+    // linked from elsewhere. Only what is listed here is removed.
+    if (!m_dialogs.ask(Texts::stalePages(run.stale) + u'\n' + Texts::removeStalePages(),
                        QStringLiteral("古いページ削除確認"), Dialogs::Icon::Warning,
                        Dialogs::Default::No))
         return;
-    const PruneReport pruned = SiteGenerator::prune(folder);
+    const PruneReport pruned = SiteGenerator::prune(folder, run);
     for (const QString &problem : pruned.problems)
         m_dialogs.message(problem);
     File1->refresh();
@@ -298,5 +377,5 @@ void HtmlTab::offerToRemove(const QString &folder, const QStringList &stale)
         m_dialogs.message(Texts::stalePagesNotRemoved(pruned.failed, pruned.firstFailedPath,
                                                       pruned.firstFailure));
     else if (pruned.problems.isEmpty() || pruned.removed)
-        m_dialogs.message(Texts::stalePagesRemoved(pruned.removed));
+        m_dialogs.message(Texts::stalePagesRemoved(pruned.removed, pruned.trash, pruned.kept));
 }

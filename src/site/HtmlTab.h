@@ -11,6 +11,7 @@ class QPushButton;
 class QRadioButton;
 class Desktop;
 class Dialogs;
+class Dirs;
 class DriveList;
 class FileList;
 class FolderList;
@@ -23,8 +24,10 @@ class HtmlTab : public QWidget
 {
     Q_OBJECT
 public:
+    // `dirs` tells where the list of databases is, whose files ﾃﾞｨﾚｸﾄﾘ内全削除
+    // keeps; without it only the current database is kept.
     HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, Desktop &desktop,
-            QWidget *parent = nullptr);
+            const Dirs *dirs = nullptr, QWidget *parent = nullptr);
 
     // The output folder: Drive1, Dir1 and File1 follow it.
     QString outputFolder() const;
@@ -68,10 +71,11 @@ protected:
 
 private:
     // Asks whether to remove the pages an earlier run left, and does.
-    void offerToRemove(const QString &folder, const QStringList &stale);
+    void offerToRemove(const QString &folder, const struct SiteReport &run);
 
     RecordLists &m_lists;
     const Session &m_session;
     Dialogs &m_dialogs;
     Desktop &m_desktop;
+    const Dirs *m_dirs;
 };

@@ -6,9 +6,11 @@
 #include "db/CategoryGroups.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
+#include "db/Trash.h"
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <atomic>
@@ -429,12 +431,58 @@ private:
     QStringList m_order;
 };
 
+// Whether `name` in the folder open as `dir` is the very file of a page
+// the run keeps: the same name to a folder that takes upper and lower case
+// as one (a FAT stick, an SMB share), or a link to it.
+class LiveFiles
+{
+public:
+    LiveFiles(int dir, const SiteRecord::Pages &live) : m_dir(dir), m_live(live) {}
+
+    bool contains(const QByteArray &name)
+    {
+        struct stat st;
+        if (m_dir < 0 || ::fstatat(m_dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (!m_built) {
+            m_built = true;
+            for (auto it = m_live.cbegin(); it != m_live.cend(); ++it) {
+                if (it->stale)
+                    continue;
+                if (it->stamp.ino)
+                    m_inodes.insert(it->stamp.ino);
+                m_folded.insert(QFile::decodeName(it.key()).toCaseFolded(), it.key());
+            }
+        }
+        if (m_inodes.contains(quint64(st.st_ino)))
+            return true;
+        // An inode recorded before another page of the run took the file.
+        const QString folded = QFile::decodeName(name).toCaseFolded();
+        for (auto it = m_folded.constFind(folded); it != m_folded.cend() && it.key() == folded;
+             ++it) {
+            struct stat live;
+            if (*it != name && ::fstatat(m_dir, it->constData(), &live, AT_SYMLINK_NOFOLLOW) == 0 &&
+                live.st_dev == st.st_dev && live.st_ino == st.st_ino)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    const int m_dir;
+    const SiteRecord::Pages &m_live;
+    bool m_built = false;
+    QSet<quint64> m_inodes;
+    QMultiHash<QString, QByteArray> m_folded;
+};
+
 // Keeps the record of what the run wrote, and finds the pages an earlier
-// run wrote that this one did not, still as that run left them. A page
-// that could not be written this time stays in the record as it was; after
-// a failed reading nothing is taken for stale.
+// run wrote that this one neither wrote nor links to, still as that run
+// left them. A page that could not be written this time stays in the
+// record as it was; after a run that did not write the whole site, nothing
+// is taken for stale: what it did not write may be what its pages link to.
 void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &run,
-                 SiteReport &report)
+                 const QSet<QByteArray> &linked, SiteReport &report)
 {
     QList<QByteArray> failedNames;
     SiteRecord::Pages now = run.takeWritten(failedNames);
@@ -444,24 +492,76 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
             kept.stale = false;
             now.insert(name, kept);
         }
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const SiteRecord::Pages live = now;
+    LiveFiles liveFiles(dir, live);
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (now.contains(it.key()))
             continue;
         if (report.readFailed) {
             now.insert(it.key(), *it);
+        } else if (!report.complete || linked.contains(it.key())) {
+            SiteRecord::Page kept = *it;
+            kept.stale = false;
+            now.insert(it.key(), kept);
+        } else if (liveFiles.contains(it.key())) {
+            // Another name of a page written now: it leaves the record.
         } else if (SiteRecord::stillOurs(folder, it.key(), *it)) {
             SiteRecord::Page kept = *it;
             kept.stale = true;
             now.insert(it.key(), kept);
             report.stale.append(QFile::decodeName(it.key()));
+            report.staleFound.insert(it.key(), kept);
         }
     }
+    if (dir >= 0)
+        ::close(dir);
     report.stale.sort();
     if (now.isEmpty() && before.isEmpty())
         return;
     QString error;
-    if (!SiteRecord::write(folder, now, &error))
+    if (!SiteRecord::write(folder, now, &error)) {
         report.problems.append(Texts::pageRecordNotSaved(error));
+        // A later prune could not tell these from what a later run keeps.
+        report.stale.clear();
+        report.staleFound.clear();
+    }
+}
+
+// Pages of different names that landed in one file, in a folder that
+// takes upper and lower case as one: `names` holds, by folded name, each
+// name that folds the same as another and who wanted it.
+void reportCaseShared(const QString &folder,
+                      const QHash<QString, QList<std::pair<QString, QString>>> &names,
+                      SiteReport &report)
+{
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return;
+    for (const auto &group : names) {
+        QStringList distinct;
+        for (const auto &[name, what] : group)
+            if (!distinct.contains(name))
+                distinct.append(name);
+        if (distinct.size() < 2)
+            continue;
+        QHash<quint64, QStringList> byFile;
+        for (const QString &name : std::as_const(distinct)) {
+            struct stat st;
+            if (::fstatat(dir, QFile::encodeName(name).constData(), &st, 0) == 0)
+                byFile[quint64(st.st_ino)].append(name);
+        }
+        for (const QStringList &same : std::as_const(byFile)) {
+            if (same.size() < 2)
+                continue;
+            QStringList whose;
+            for (const auto &[name, what] : group)
+                if (same.contains(name))
+                    whose.append(what);
+            report.problems.append(Texts::pageNameShared(same.join(u"、"), whose));
+        }
+    }
+    ::close(dir);
 }
 
 } // namespace
@@ -495,6 +595,10 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     QList<Later> later;
     QHash<QString, int> laterCount;
     Claims claims;
+    // What the pages of the run link to, and the names of the index and
+    // menu pages by their folded case, with the Q&A pages that fold the same.
+    QSet<QByteArray> linked;
+    QHash<QString, QList<std::pair<QString, QString>>> folded;
     CategoryGrouper grouper;
     qsizetype rows = 0;
 
@@ -526,12 +630,16 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             writtenQuest.contains(held->page.record.no))
             claim(name, held->what());
         if (!laterCount.contains(name)) {
+            // Q&A page names are lower case already.
+            if (const auto it = folded.find(name); it != folded.end())
+                it->append({name, held->what()});
             writtenQuest.insert(held->page.record.no, held->page.record.quest);
             run.write(std::move(held->page));
         }
         held.reset();
     };
 
+    QString lastBackLink;
     QString error;
     const bool read = db.scanWithKinds(
         [&](const QStringList &kinds) {
@@ -540,8 +648,11 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 categories = CategoryKey::sortedDistinct(kinds);
             later = laterPages(options, categories, anyRows);
             for (const Later &page : std::as_const(later))
-                if (!page.name.isEmpty())
+                if (!page.name.isEmpty()) {
                     ++laterCount[page.name];
+                    linked.insert(QFile::encodeName(page.name));
+                    folded[page.name.toCaseFolded()].append({page.name, page.what});
+                }
         },
         [&](const Database::Stored &stored) {
             ++rows;
@@ -556,11 +667,16 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 return true;
             }
             const QString name = Pages::qaPageName(r.no);
+            QString backLink = Pages::subPageName(key->stem);
+            if (backLink != lastBackLink) {
+                linked.insert(QFile::encodeName(backLink));
+                lastBackLink = backLink;
+            }
             if (held && held->page.name == name)
                 claim(name, held->what());
             else
                 flush();
-            held = Held{{name, {}, r, stored.anser.toByteArray(), Pages::subPageName(key->stem)}};
+            held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)}};
             return true;
         },
         &error);
@@ -622,48 +738,94 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     run.finish();
     SiteReport report = std::move(run.report);
     claims.report(report);
-    recordPages(options.folder, before, run, report);
+    for (auto it = folded.begin(); it != folded.end();)
+        it = it->size() < 2 ? folded.erase(it) : std::next(it);
+    if (!folded.isEmpty())
+        reportCaseShared(options.folder, folded, report);
+    report.complete = read && report.problems.isEmpty() && !report.failed;
+    recordPages(options.folder, before, run, linked, report);
     return report;
 }
 
-PruneReport prune(const QString &folder, const std::function<void()> &waitForFolder)
+PruneReport prune(const QString &folder, const SiteReport &run,
+                  const std::function<void()> &waitForFolder)
 {
     PruneReport report;
+    if (run.staleFound.isEmpty())
+        return report;
     FolderLock lock(folder);
     if (!lock.take(waitForFolder)) {
         report.problems.append(Texts::folderBusy() + u'\n' + folder);
         return report;
     }
-    // What the latest run found stale, read again under the lock: a run
-    // since may have written one of these names anew.
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        report.failed = int(run.staleFound.size());
+        report.firstFailedPath = folder;
+        report.firstFailure = Texts::Reason::ofErrno(errno);
+        return report;
+    }
+    // The record read again under the lock: a run since may have written
+    // or kept one of these pages, and then it is that run's.
     SiteRecord::Pages pages = SiteRecord::read(folder);
-    QList<QByteArray> names;
-    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-        if (it->stale)
-            names.append(it.key());
+    const SiteRecord::Pages live = pages;
+    LiveFiles liveFiles(dir, live);
+    const QString trash = Trash::of(folder);
+    QList<QByteArray> names = run.staleFound.keys();
     std::sort(names.begin(), names.end());
+    bool changed = false;
     for (const QByteArray &name : std::as_const(names)) {
-        // A page the user has changed or replaced is theirs now: it stays,
-        // and leaves the record.
-        if (SiteRecord::stillOurs(folder, name, pages.value(name))) {
-            const QString path = PageFile::join(folder, QFile::decodeName(name));
-            if (::unlink(QFile::encodeName(path).constData()) != 0) {
-                const int code = errno;
-                if (code != ENOENT) {
-                    if (report.failed++ == 0) {
-                        report.firstFailedPath = path;
-                        report.firstFailure = Texts::Reason::ofErrno(code);
-                    }
-                    continue;
-                }
-            } else {
-                ++report.removed;
+        const SiteRecord::Page listed = run.staleFound.value(name);
+        const auto now = pages.constFind(name);
+        if (now == pages.cend())
+            continue; // gone already
+        if (!now->stale || now->hash != listed.hash || now->size != listed.size ||
+            !SiteRecord::isPageName(name) || liveFiles.contains(name)) {
+            ++report.kept;
+            continue;
+        }
+        // Taken out of the way first, then looked at: what is compared is
+        // what goes, whatever is saved under the name meanwhile.
+        int code = 0;
+        std::unique_ptr<Trash::Taken> taken = Trash::Taken::take(dir, folder, trash, name, &code);
+        if (!taken) {
+            if (code == ENOENT) {
+                pages.remove(name);
+                changed = true;
+            } else if (report.failed++ == 0) {
+                report.firstFailedPath = PageFile::join(folder, QFile::decodeName(name));
+                report.firstFailure = Texts::Reason::ofErrno(code);
             }
+            continue;
+        }
+        const int fd = taken->open();
+        // One its owner made read-only is theirs, whatever it holds.
+        const bool ours = fd >= 0 && (taken->status().st_mode & S_IWUSR) &&
+                          SiteRecord::holds(fd, listed);
+        if (fd >= 0)
+            ::close(fd);
+        if (ours && taken->discard(&code)) {
+            ++report.removed;
+            if (taken->inTrash())
+                report.trash = trash;
+        } else if (ours) {
+            taken->putBack();
+            if (report.failed++ == 0) {
+                report.firstFailedPath = PageFile::join(folder, QFile::decodeName(name));
+                report.firstFailure = Texts::Reason::ofErrno(code);
+            }
+            continue;
+        } else {
+            // Changed or replaced by the user: theirs now, and out of the record.
+            taken->putBack();
+            ++report.kept;
         }
         pages.remove(name);
+        changed = true;
     }
+    ::close(dir);
     QString error;
-    if (!names.isEmpty() && !SiteRecord::write(folder, pages, &error))
+    if (changed && !SiteRecord::write(folder, pages, &error))
         report.problems.append(Texts::pageRecordNotSaved(error));
     return report;
 }

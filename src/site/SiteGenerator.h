@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pages.h"
+#include "SiteRecord.h"
 #include "db/Database.h"
 
 #include <QStringList>
@@ -30,9 +31,15 @@ struct SiteReport {
     int failed = 0;
     QString firstFailedPath;
     QString firstFailure;
-    // Pages that an earlier run wrote into the folder and this one did not,
-    // still as that run left them; `prune` removes them.
+    // Every page the run should write was written and nothing was
+    // reported: only such a run tells which pages are stale.
+    bool complete = false;
+    // Pages that an earlier run wrote into the folder and this complete
+    // one neither wrote nor links to, still as that run left them; `prune`
+    // removes these and no others. Empty when the run's record of its pages
+    // could not be saved.
     QStringList stale;
+    SiteRecord::Pages staleFound; // the same, as recorded
 
     // The message about pages that could not be written; empty when none.
     QString failureMessage() const;
@@ -41,6 +48,10 @@ struct SiteReport {
 // What removing the stale pages did.
 struct PruneReport {
     int removed = 0;
+    QString trash; // where they went; empty: deleted
+    // Kept after all: changed, replaced or made read-only since the run,
+    // or in use again by a later run.
+    int kept = 0;
     int failed = 0;
     QString firstFailedPath;
     QString firstFailure;
@@ -65,9 +76,12 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                     const QStringList &categoriesBefore, const Progress &progress = {},
                     const std::function<void()> &waitForFolder = {});
 
-// Removes the pages the latest run into `folder` found stale, those alone
-// and only while they hold what a run of ours wrote; anything else in the
-// folder is left alone. Waits for another run as `generate` does.
-PruneReport prune(const QString &folder, const std::function<void()> &waitForFolder = {});
+// Removes the pages `run` found stale in `folder`, those alone and only
+// while they hold what a run of ours wrote and no later run has written or
+// kept them; anything else in the folder is left alone. Each goes to the
+// trash of the volume where there is one. Waits for another run as
+// `generate` does.
+PruneReport prune(const QString &folder, const SiteReport &run,
+                  const std::function<void()> &waitForFolder = {});
 
 } // namespace SiteGenerator

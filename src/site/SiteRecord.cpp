@@ -49,6 +49,12 @@ QByteArray escaped(const QByteArray &name)
 
 } // namespace
 
+bool isPageName(QByteArrayView name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\0');
+}
+
 quint64 hashOf(QByteArrayView bytes, quint64 seed)
 {
     // Eight bytes at a time, each mixed in by a multiply and a rotation.
@@ -116,8 +122,13 @@ Pages read(const QString &folder)
                         number(page.stamp.changed, 10) && p < end;
         if (ok) {
             page.stale = flag == 's';
-            const QByteArray name(p, end - p);
-            pages.insert(name.contains('%') ? QByteArray::fromPercentEncoding(name) : name, page);
+            QByteArray name(p, end - p);
+            if (name.contains('%'))
+                name = QByteArray::fromPercentEncoding(name);
+            // The record is a file anyone with the user's rights may have
+            // written: a name that could reach outside the folder is no page.
+            if (isPageName(name))
+                pages.insert(name, page);
         }
         p = end + 1;
     }
@@ -161,6 +172,24 @@ bool write(const QString &folder, const Pages &pages, QString *error)
     return true;
 }
 
+bool holds(int fd, const Page &page)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != page.size)
+        return false;
+    QByteArray bytes(page.size, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    return got == bytes.size() && hashOf(bytes) == page.hash;
+}
+
 bool stillOurs(const QString &folder, const QByteArray &name, const Page &page)
 {
     const QByteArray path = QFile::encodeName(PageFile::join(folder, QFile::decodeName(name)));
@@ -168,21 +197,9 @@ bool stillOurs(const QString &folder, const QByteArray &name, const Page &page)
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
+    // One its owner made read-only is theirs, whatever it holds.
     struct stat st;
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == page.size;
-    if (same) {
-        QByteArray bytes(page.size, Qt::Uninitialized);
-        qsizetype got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        same = got == bytes.size() && hashOf(bytes) == page.hash;
-    }
+    const bool same = ::fstat(fd, &st) == 0 && (st.st_mode & S_IWUSR) && holds(fd, page);
     ::close(fd);
     return same;
 }

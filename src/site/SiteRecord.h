@@ -31,12 +31,18 @@ using Pages = QHash<QByteArray, Page>;
 // `seed` chains several texts into one hash.
 quint64 hashOf(QByteArrayView bytes, quint64 seed = 0);
 
+// Whether `name` names a file in the folder itself, nothing beyond it.
+bool isPageName(QByteArrayView name);
+
 // The record of `folder`; empty when there is none or it cannot be read.
 Pages read(const QString &folder);
 // False with the reason in *error.
 bool write(const QString &folder, const Pages &pages, QString *error = nullptr);
 
-// Whether `name` in `folder` is still a plain file holding what was recorded.
+// Whether the file open as `fd` is a plain file holding what was recorded.
+bool holds(int fd, const Page &page);
+// Whether `name` in `folder` is still a plain file holding what was
+// recorded, that its owner has not made read-only.
 bool stillOurs(const QString &folder, const QByteArray &name, const Page &page);
 
 // Where the record of `folder` is kept.

@@ -83,6 +83,7 @@ class TestCli : public QObject
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     QString m_db;
+    QTemporaryDir m_data;
 
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
@@ -93,6 +94,8 @@ private slots:
         // The command keeps its record of pages where the tests say.
         static QTemporaryDir cache;
         qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        // and its trash.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
     }
     void init()
     {
@@ -299,7 +302,10 @@ private slots:
             QCOMPARE(run.out, summary);
             summary = u"0 written, 6 unchanged, 0 problems\n"_s;
             QCOMPARE(run.err, listed + (prune ? u"wazuna-site: "_s + out + u": "_s +
-                                                    Texts::stalePagesRemoved(2) + u'\n'
+                                                    Texts::stalePagesRemoved(2, u"X"_s).replace(
+                                                        u"\nX"_s, u"\n  "_s + m_data.path() +
+                                                                      u"/Trash"_s) +
+                                                    u'\n'
                                               : u"wazuna-site: --prune removes them\n"_s));
             QCOMPARE(QFileInfo::exists(out + u"/qa003.html"_s), !prune);
         }

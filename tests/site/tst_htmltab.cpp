@@ -2,13 +2,18 @@
 #include "db/Database.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
+#include "db/Trash.h"
+#include "dblist/DbListFile.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "site/FileList.h"
 #include "site/FolderList.h"
+#include "settings/Dirs.h"
 #include "site/HtmlTab.h"
 #include "support/FileSnapshot.h"
+
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,6 +53,10 @@ private slots:
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
+        // The test's own trash, emptied: removed files are looked for there.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+             u"/Trash"_s)
+            .removeRecursively();
         m_session = Session{};
         m_session.databasePath = path(u"db.mdb"_s);
         QVERIFY(Database(m_session.databasePath).create(false));
@@ -180,7 +189,8 @@ private slots:
         m_dialogs.answer(false);
         tab.Command16->click();
         const ScriptedDialogs::Shown question = m_dialogs.shown().first();
-        QCOMPARE(question.text, out + u"\nディレクトリ中の全ファイルを削除します"_s);
+        QCOMPARE(question.text, out + u"\nディレクトリ中の全ファイルを削除します\n"_s +
+                                    Texts::filesToDelete(4));
         QCOMPARE(question.title, u"全ファイル削除確認"_s);
         QCOMPARE(question.icon, Dialogs::Icon::Warning);
         QCOMPARE(question.button, Dialogs::Default::No);
@@ -194,13 +204,54 @@ private slots:
         QStringList opened;
         for (const QUrl &url : m_desktop.opened)
             opened.append(QFileInfo(url.toLocalFile()).fileName());
-        QCOMPARE(opened, (QStringList{u".html"_s, u"index.htm"_s, u"index.html"_s, u"link.html"_s,
+        QCOMPARE(opened, (QStringList{u"index.htm"_s, u"index.html"_s, u"link.html"_s,
                                       u"page.xhtml"_s, u"ro.html"_s}));
 
         m_dialogs.answer(true);
         tab.Command16->click();
         QCOMPARE(tab.File1->items(), (QStringList{u"link.html"_s, u"ro.html"_s}));
         QVERIFY(QFileInfo::exists(out + u"/sub/inside.html"_s));
+    }
+
+    // ﾃﾞｨﾚｸﾄﾘ内全削除 in the folder of the databases: what is in use stays,
+    // by any name, and so do hidden files; the rest goes to the trash.
+    void deleteAllKeepsWhatIsInUse()
+    {
+        const QString out = path(u"out"_s);
+        m_session.databasePath = out + u"/db.mdb"_s;
+        QVERIFY(Database(m_session.databasePath).create(false));
+        QVERIFY(Database(out + u"/other.mdb"_s).create(false));
+        const Dirs dirs(path(u"settings.ini"_s));
+        dirs.regsettext(Dirs::Put, out + u"/dbnames.txt"_s);
+        QVERIFY(DbListFile::write(out + u"/dbnames.txt"_s, {u"その他/"_s + out + u"/other.mdb"_s}));
+        for (const char *name : {"db.mdb-journal", "page.html", "notes.txt", "ro.html", ".htaccess"})
+            QVERIFY(writeFile(out + u'/' + QString::fromLatin1(name), name));
+        QVERIFY(QFile::setPermissions(out + u"/ro.html"_s, QFile::ReadOwner));
+        QVERIFY(::link(QFile::encodeName(out + u"/db.mdb"_s).constData(),
+                       QFile::encodeName(out + u"/copy.mdb"_s).constData()) == 0);
+        RecordLists lists(m_session, m_dialogs);
+        HtmlTab tab(lists, m_session, m_dialogs, m_desktop, &dirs);
+        QVERIFY(tab.setOutputFolder(out));
+        QCOMPARE(tab.File1->items(),
+                 (QStringList{u"copy.mdb"_s, u"db.mdb"_s, u"db.mdb-journal"_s, u"dbnames.txt"_s,
+                              u"notes.txt"_s, u"other.mdb"_s, u"page.html"_s, u"ro.html"_s}));
+        m_dialogs.answer(true);
+        tab.Command16->click();
+        QCOMPARE(m_dialogs.shown().first().text,
+                 out + u"\nディレクトリ中の全ファイルを削除します\n"_s + Texts::filesToDelete(2));
+        const QString trash = Trash::of(out);
+        QCOMPARE(m_dialogs.messages(),
+                 QStringList{Texts::filesRemoved(
+                     2, trash,
+                     {u"copy.mdb（使用中のデータベース）"_s, u"db.mdb（使用中のデータベース）"_s,
+                      u"db.mdb-journal（使用中のデータベース）"_s,
+                      u"dbnames.txt（データベース一覧のファイル）"_s,
+                      u"other.mdb（データベース一覧にあるデータベース）"_s, u"ro.html（読み取り専用）"_s})});
+        QCOMPARE(files(out), (QStringList{u".htaccess"_s, u"copy.mdb"_s, u"db.mdb"_s,
+                                          u"db.mdb-journal"_s, u"dbnames.txt"_s, u"other.mdb"_s,
+                                          u"ro.html"_s}));
+        QVERIFY(Database(m_session.databasePath).count().has_value());
+        QCOMPARE(readFile(trash + u"/files/notes.txt"_s), QByteArray("notes.txt"));
     }
 
     // A page left by an earlier run is offered for removal after the
@@ -229,7 +280,7 @@ private slots:
             QCOMPARE(QFileInfo::exists(out + u"/qa001.html"_s), !yes);
             QCOMPARE(tab.File1->items(), files(out));
         }
-        QCOMPARE(m_dialogs.messages().last(), Texts::stalePagesRemoved(1));
+        QCOMPARE(m_dialogs.messages().last(), Texts::stalePagesRemoved(1, Trash::of(out)));
     }
 
     void enterMovesOn()

@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <cerrno>
 #include <csignal>
@@ -89,6 +90,10 @@ private slots:
     {
         m_tmp = std::make_unique<QTemporaryDir>();
         m_db = path(u"site.mdb"_s);
+        // The test's own trash, emptied: removed pages are looked for there.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+             u"/Trash"_s)
+            .removeRecursively();
         QVERIFY(Database(m_db).create(false));
     }
 
@@ -335,16 +340,23 @@ private slots:
 
         // Changed after the run that found it: no longer ours to remove.
         put(u"b.html"_s, "edited since");
-        const PruneReport pruned = SiteGenerator::prune(out);
+        const PruneReport pruned = SiteGenerator::prune(out, report);
         QCOMPARE(pruned.removed, 1);
+        QCOMPARE(pruned.kept, 1);
         QCOMPARE(pruned.failed, 0);
+        // Into the trash, with the note a desktop restores it by.
+        const QString trash = pruned.trash + u"/files/qa002.html"_s;
+        QCOMPARE(contents(trash).left(6), QByteArray("<HTML>"));
+        QVERIFY(contents(pruned.trash + u"/info/qa002.html.trashinfo"_s)
+                    .contains("\nPath=" + QUrl::toPercentEncoding(out, "/") + "/qa002.html\n"));
         QCOMPARE(pruned.problems, QStringList());
         QCOMPARE(files(out), (QStringList{u"a.html"_s, u"b.html"_s, u"c.html"_s, u"index.html"_s,
                                           u"mine.html"_s, u"qa001.html"_s, u"qa003.html"_s,
                                           u"qa004.html"_s, u"qa005.html"_s, u"qa006.html"_s}));
         QCOMPARE(contents(out + u"/qa005.html"_s), QByteArray("changed by the user"));
-        QCOMPARE(run().stale, QStringList());
-        QCOMPARE(SiteGenerator::prune(out).removed, 0);
+        report = run();
+        QCOMPARE(report.stale, QStringList());
+        QCOMPARE(SiteGenerator::prune(out, report).removed, 0);
 
         // A record of another folder, or a damaged one, finds nothing.
         const QString copy = outputFolder(u"copy"_s);
@@ -359,6 +371,100 @@ private slots:
         QVERIFY(record.open(QIODevice::WriteOnly) && record.write(kept.left(kept.size() / 2)));
         record.close();
         QCOMPARE(SiteRecord::read(out).size(), kept.left(kept.size() / 2).count('\n') - 1);
+    }
+
+    // Nothing a page of ours links to, nothing of a run that did not write
+    // the whole site, nothing the user has made theirs, and nothing but
+    // what was listed is ever removed as stale.
+    void staleOnlyWhenSafe_data()
+    {
+        QTest::addColumn<QString>("change"); // between the first run and the second
+        QTest::addColumn<QString>("index");  // of the second run
+        QTest::addColumn<QStringList>("stale");
+        QTest::addColumn<QStringList>("removed");
+        const QStringList none;
+        const QStringList b{u"b.html"_s, u"qa003.html"_s};
+        QTest::newRow("record gone: its page and menu") << u"gone"_s << u"index.html"_s << b << b;
+        QTest::newRow("full-width comma cuts the menus short")
+            << u"fullwidth"_s << u"index.html"_s << none << none;
+        QTest::newRow("no index name") << u"gone"_s << QString() << none << none;
+        QTest::newRow("same file by another name (a volume that folds case)")
+            << u"alias"_s << u"Index.html"_s << none << none;
+        QTest::newRow("made read-only") << u"readonly"_s << u"index.html"_s
+                                        << QStringList{u"qa003.html"_s} << QStringList{u"qa003.html"_s};
+        QTest::newRow("another run between listing and removing")
+            << u"between"_s << u"index.html"_s << b << QStringList{u"qa003.html"_s};
+        QTest::newRow("replaced between listing and removing")
+            << u"replaced"_s << u"index.html"_s << b << QStringList{u"qa003.html"_s};
+        QTest::newRow("record of the pages not saved") << u"unsaved"_s << u"index.html"_s << none << none;
+        QTest::newRow("planted names outside the folder")
+            << u"planted"_s << u"index.html"_s << none << none;
+    }
+
+    void staleOnlyWhenSafe()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, index);
+        QFETCH(QStringList, stale);
+        QFETCH(QStringList, removed);
+        store("INSERT INTO tbl1 (No, kind, quest, anser) VALUES (1, 'a,1', 'q', 'x'),"
+              " (2, 'z,2', 'q', 'x'), (3, 'b,3', 'q', 'x')");
+        const QString out = outputFolder(u"out"_s);
+        const QString victim = path(u"victim.txt"_s);
+        QVERIFY(writeFile(victim, "not a page"));
+        const auto run = [&](const QString &indexName) {
+            return SiteGenerator::generate(Database(m_db),
+                                           {out, indexName, {}, Pages::Layout::Rules, false}, 3, {});
+        };
+        QVERIFY(run(u"index.html"_s).complete);
+        const QStringList first = files(out);
+
+        if (change == u"fullwidth")
+            store("UPDATE tbl1 SET kind = 'b，3' WHERE No = 3");
+        else if (change != u"alias" && change != u"planted")
+            store("DELETE FROM tbl1 WHERE No = 3");
+        if (change == u"alias") // Index.html and index.html are one file there
+            QVERIFY(::link(QFile::encodeName(out + u"/index.html"_s).constData(),
+                           QFile::encodeName(out + u"/Index.html"_s).constData()) == 0);
+        if (change == u"readonly")
+            QVERIFY(QFile::setPermissions(out + u"/b.html"_s, QFile::ReadOwner));
+        if (change == u"unsaved") { // the cache cannot take the record
+            QVERIFY(QFile::remove(SiteRecord::pathOf(out)));
+            QVERIFY(QDir().mkpath(SiteRecord::pathOf(out) + u"/x"_s));
+        }
+        if (change == u"planted") { // a record another hand wrote
+            QFile record(SiteRecord::pathOf(out));
+            QVERIFY(record.open(QIODevice::Append));
+            record.write("1 10 s 0 0 0 ../victim.txt\n1 10 s 0 0 0 ..\n");
+        }
+        SiteReport report = run(index);
+        QCOMPARE(report.stale, stale);
+        QCOMPARE(report.complete, change != u"fullwidth" && !index.isEmpty());
+
+        if (change == u"between") { // record 3 back: b.html in use again
+            store("INSERT INTO tbl1 (No, kind, quest, anser) VALUES (4, 'b,3', 'q', 'x')");
+            QCOMPARE(run(index).stale, QStringList{u"qa003.html"_s});
+        }
+        if (change == u"replaced") // saved by the user over the listed page
+            QVERIFY(writeFile(out + u"/b.html"_s, "the user's own b"));
+        const PruneReport pruned = SiteGenerator::prune(out, report);
+        QCOMPARE(pruned.removed, removed.size());
+        QCOMPARE(pruned.failed, 0);
+        QStringList left = first;
+        for (const QString &name : removed)
+            left.removeOne(name);
+        if (change == u"alias")
+            left.prepend(u"Index.html"_s);
+        if (change == u"between")
+            left.append(u"qa004.html"_s);
+        left.sort();
+        QCOMPARE(files(out), left);
+        QCOMPARE(contents(victim), QByteArray("not a page"));
+        if (change == u"replaced")
+            QCOMPARE(contents(out + u"/b.html"_s), QByteArray("the user's own b"));
+        // What stayed is never listed again as removable once a run keeps it.
+        if (change == u"fullwidth")
+            QCOMPARE(run(index).stale, QStringList());
     }
 
     // Whole or not at all: a page replaced is never half written, what an
