@@ -748,7 +748,8 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
 }
 
 PruneReport prune(const QString &folder, const SiteReport &run,
-                  const std::function<void()> &waitForFolder)
+                  const std::function<void()> &waitForFolder,
+                  const std::function<void(const QString &)> &compared)
 {
     PruneReport report;
     if (run.staleFound.isEmpty())
@@ -804,6 +805,8 @@ PruneReport prune(const QString &folder, const SiteReport &run,
                           SiteRecord::holds(fd, listed);
         if (fd >= 0)
             ::close(fd);
+        if (compared)
+            compared(PageFile::join(folder, QFile::decodeName(name)));
         if (ours && taken->discard(&code)) {
             ++report.removed;
             if (taken->inTrash())

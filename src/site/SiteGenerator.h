@@ -81,7 +81,11 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
 // kept them; anything else in the folder is left alone. Each goes to the
 // trash of the volume where there is one. Waits for another run as
 // `generate` does.
+// `compared`, when given, is called with each page's path between the
+// moment it was found to be ours and its removal (a test plays another
+// program there).
 PruneReport prune(const QString &folder, const SiteReport &run,
-                  const std::function<void()> &waitForFolder = {});
+                  const std::function<void()> &waitForFolder = {},
+                  const std::function<void(const QString &)> &compared = {});
 
 } // namespace SiteGenerator

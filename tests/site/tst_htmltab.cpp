@@ -281,6 +281,16 @@ private slots:
             QCOMPARE(tab.File1->items(), files(out));
         }
         QCOMPARE(m_dialogs.messages().last(), Texts::stalePagesRemoved(1, Trash::of(out)));
+
+        // A category another program stored with a full-width comma cuts the
+        // menus short: that run offers nothing, though a page has gone.
+        QVERIFY(Database(m_session.databasePath).add({0, u"sub2，二"_s, u"別"_s, u"答え"_s}));
+        QVERIFY(Database(m_session.databasePath).removeFirstByQuestion(u"質問"_s).value_or(false));
+        m_dialogs.clear();
+        tab.Command14->click();
+        QVERIFY(m_dialogs.messages().contains(Texts::badCategory()));
+        QCOMPARE(m_dialogs.messages().last(), Texts::siteMade());
+        QVERIFY(QFileInfo::exists(out + u"/qa002.html"_s));
     }
 
     void enterMovesOn()

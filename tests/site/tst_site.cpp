@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -465,6 +466,29 @@ private slots:
         // What stayed is never listed again as removable once a run keeps it.
         if (change == u"fullwidth")
             QCOMPARE(run(index).stale, QStringList());
+    }
+
+    // A program that saves the user's own version over a page just when it
+    // has been found to be ours: that version stays, and ours goes.
+    void pruneRacesASave()
+    {
+        store("INSERT INTO tbl1 (No, kind, quest, anser) VALUES (1, 'a,1', 'q', 'x'),"
+              " (2, 'a,1', 'q', 'x')");
+        const QString out = outputFolder(u"out"_s);
+        const SiteOptions options{out, u"index.html"_s, {}, Pages::Layout::Rules, false};
+        QVERIFY(SiteGenerator::generate(Database(m_db), options, 2, {}).complete);
+        store("DELETE FROM tbl1 WHERE No = 2");
+        const SiteReport report = SiteGenerator::generate(Database(m_db), options, 1, {});
+        QCOMPARE(report.stale, QStringList{u"qa002.html"_s});
+        const PruneReport pruned =
+            SiteGenerator::prune(out, report, {}, [](const QString &page) {
+                QVERIFY(writeFile(page + u".new"_s, "the user's version"));
+                QVERIFY(::rename(QFile::encodeName(page + u".new"_s).constData(),
+                                 QFile::encodeName(page).constData()) == 0);
+            });
+        QCOMPARE(pruned.removed, 1);
+        QCOMPARE(contents(out + u"/qa002.html"_s), QByteArray("the user's version"));
+        QCOMPARE(contents(pruned.trash + u"/files/qa002.html"_s).left(6), QByteArray("<HTML>"));
     }
 
     // Whole or not at all: a page replaced is never half written, what an
