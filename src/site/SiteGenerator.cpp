@@ -493,8 +493,8 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
             now.insert(name, kept);
         }
     const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const SiteRecord::Pages live = now;
-    LiveFiles liveFiles(dir, live);
+    // Built from the record as it grows: what is kept is in use too.
+    LiveFiles liveFiles(dir, now);
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (now.contains(it.key()))
             continue;
@@ -769,8 +769,7 @@ PruneReport prune(const QString &folder, const SiteReport &run,
     // The record read again under the lock: a run since may have written
     // or kept one of these pages, and then it is that run's.
     SiteRecord::Pages pages = SiteRecord::read(folder);
-    const SiteRecord::Pages live = pages;
-    LiveFiles liveFiles(dir, live);
+    LiveFiles liveFiles(dir, pages);
     const QString trash = Trash::of(folder);
     QList<QByteArray> names = run.staleFound.keys();
     std::sort(names.begin(), names.end());
