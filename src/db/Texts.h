@@ -41,6 +41,14 @@ inline QString badCategory()
 {
     return QStringLiteral("種類フォーマットが違います。半角カンマで区切られていません");
 }
+// The list of databases changed since it was listed; rewriting it from the
+// old listing would lose what was changed.
+inline QString listFileChanged()
+{
+    return QStringLiteral("呼び出した後にほかのプログラムが一覧ファイルを変更したため、"
+                          "書き直しませんでした\n「複数ＤＢ名の呼び出し」で読み直してから、"
+                          "もう一度行って下さい");
+}
 // The delete and modify tabs, and showing a record, without a selected line.
 inline QString selectLine()
 {
