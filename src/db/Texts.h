@@ -41,6 +41,16 @@ inline QString badCategory()
 {
     return QStringLiteral("種類フォーマットが違います。半角カンマで区切られていません");
 }
+// A typed category that is not well formed (the input and modify tabs), and
+// the hint added when a full-width comma stands in the half-width one's place.
+inline QString categoryFormat()
+{
+    return QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)");
+}
+inline QString fullWidthComma()
+{
+    return QStringLiteral("全角のカンマ（，）が使われています。半角のカンマ（,）にして下さい");
+}
 // The list of databases changed since it was listed; rewriting it from the
 // old listing would lose what was changed.
 inline QString listFileChanged()

@@ -2,6 +2,7 @@
 
 #include "RecordPicker.h"
 #include "db/AnswerText.h"
+#include "db/CategoryKey.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -69,7 +70,11 @@ void ModifyTab::Command10_Click()
     }
     const QString kind = Text3->text();
     const QString quest = Text4->text();
-    if (const std::optional<QString> refused = Database::tooLong(kind, quest)) {
+    // What the input tab would not store is not stored here either.
+    std::optional<QString> refused = CategoryKey::refusal(kind);
+    if (!refused)
+        refused = Database::tooLong(kind, quest);
+    if (refused) {
         m_dialogs.message(*refused);
         return;
     }

@@ -99,7 +99,8 @@ void TestEditing::addChecksInOrder_data()
     const QString ok = QStringLiteral("sub100,初級編");
     QTest::newRow("empty question first") << u"no comma"_qs << QString() << u"a"_qs << notEntered;
     QTest::newRow("empty answer first") << QString() << u"q"_qs << QString() << notEntered;
-    QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs << badFormat;
+    QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs
+                                      << badFormat + u'\n' + Texts::fullWidthComma();
     QTest::newRow("empty category") << QString() << u"q"_qs << u"a"_qs << badFormat;
     QTest::newRow("category of 101") << QString(96, u'x') + u",abcd"_qs << u"q"_qs << u"a"_qs
                                      << u"種類は100文字以内で入れて下さい（今は101文字です）"_qs;
@@ -503,9 +504,15 @@ void TestEditing::modifyRecord_data()
     QTest::newRow("the question, found by number")
         << u"a"_qs << QString() << QStringList{u"="_qs, u"It's 50%_off"_qs, u"="_qs}
         << u"s,t|It's 50%_off|a"_qs << QStringList{changed};
-    QTest::newRow("a category without a comma, stored")
-        << u"a"_qs << QString() << QStringList{u"nocomma"_qs, u"="_qs, u"="_qs}
-        << u"nocomma|q1|a"_qs << QStringList{changed};
+    QTest::newRow("a category without a comma")
+        << u"a"_qs << QString() << QStringList{u"nocomma"_qs, u"="_qs, u"="_qs} << u"s,t|q1|a"_qs
+        << QStringList{badFormat};
+    QTest::newRow("a full-width comma, typed")
+        << u"a"_qs << QString() << QStringList{u"keys:sub100，x"_qs, u"="_qs, u"="_qs}
+        << u"s,t|q1|a"_qs << QStringList{badFormat + u'\n' + Texts::fullWidthComma()};
+    QTest::newRow("a full-width comma after the half-width one, typed")
+        << u"a"_qs << QString() << QStringList{u"keys:sub1,x，y"_qs, u"="_qs, u"="_qs}
+        << u"sub1,x，y|q1|a"_qs << QStringList{changed};
     QTest::newRow("<br> round trip") << u"x<br>\r\ny<br>\r\n"_qs << QString() << same
                                      << u"s,t|q1|x<br>\r\ny<br>\r\n"_qs << QStringList{changed};
     QTest::newRow("an answer the box would change, left alone")
@@ -553,9 +560,23 @@ void TestEditing::modifyRecord()
         QVERIFY(RawSqlite(m_path).exec("CREATE TRIGGER refuse BEFORE UPDATE ON tbl1"
                                        " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     QLineEdit *const lines[] = {tab.Text3, tab.Text4};
-    for (int i = 0; i < 2; ++i)
-        if (boxes.at(i) != u"="_qs)
+    for (int i = 0; i < 2; ++i) {
+        if (boxes.at(i).startsWith(u"keys:"_qs)) {
+            // Typed as a keyboard sends it; "，" as a Japanese layout does.
+            lines[i]->setFocus();
+            QTest::keyClick(lines[i], Qt::Key_A, Qt::ControlModifier);
+            for (const QChar c : boxes.at(i).mid(5)) {
+                if (c.unicode() < 0x80)
+                    QTest::keyClicks(lines[i], QString(c));
+                else
+                    QTest::sendKeyEvent(QTest::Click, lines[i], Qt::Key_unknown, QString(c),
+                                        Qt::NoModifier);
+            }
+            QCOMPARE(lines[i]->text(), boxes.at(i).mid(5));
+        } else if (boxes.at(i) != u"="_qs) {
             lines[i]->setText(boxes.at(i));
+        }
+    }
     if (boxes.at(2) != u"="_qs)
         tab.Text5->setPlainText(boxes.at(2));
     const QString kindBox = tab.Text3->text();
