@@ -147,7 +147,7 @@ void RecordLists::dbdisps(QLabel *count, ListBox *list)
 
 std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
                                             QPlainTextEdit *anser, QWidget *next,
-                                            const ListBox *numbers)
+                                            const ListBox *numbers, QByteArray *stamp)
 {
     int n;
     if (!hasRecords(n))
@@ -161,8 +161,8 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
     QString error;
     // Two records may share a question: the line's own number tells which.
     const bool byNumber = numbers && row < numbers->count();
-    if (!(byNumber ? database().findByNo(numbers->item(row).toLongLong(), found, &error)
-                   : database().findFirstByQuestion(list->item(row), found, &error))) {
+    if (!(byNumber ? database().findByNo(numbers->item(row).toLongLong(), found, &error, stamp)
+                   : database().findFirstByQuestion(list->item(row), found, &error, stamp))) {
         cannotRead(error);
         return std::nullopt;
     }
@@ -171,14 +171,20 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
         m_dialogs.message(Texts::recordGone());
         return std::nullopt;
     }
-    kind->setText(found->kind);
-    quest->setText(found->quest);
+    show(*found, kind, quest, anser, next);
+    return found;
+}
+
+void RecordLists::show(const QaRecord &record, QLineEdit *kind, QLineEdit *quest,
+                       QPlainTextEdit *anser, QWidget *next)
+{
+    kind->setText(record.kind);
+    quest->setText(record.quest);
     anser->setPlainText(
-        AnswerText::toWidget(AnswerText::brhiku(found->anser, m_session.brLineBreaks)));
+        AnswerText::toWidget(AnswerText::brhiku(record.anser, m_session.brLineBreaks)));
     m_session.shownquest = quest->text();
     if (next)
         next->setFocus();
-    return found;
 }
 
 void RecordLists::questions(ListBox *target, QLabel *count, const QString *category,

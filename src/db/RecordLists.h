@@ -37,10 +37,13 @@ public:
     // focus then goes to `next`. Gives the record shown, as stored. With
     // `numbers`, the list's parallel record numbers, the line stands for
     // its own record; without, for the first record stored with its
-    // question.
+    // question. With `stamp`, the record's stamp as read with it.
     std::optional<QaRecord> dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
                                    QPlainTextEdit *anser, QWidget *next,
-                                   const ListBox *numbers = nullptr);
+                                   const ListBox *numbers = nullptr, QByteArray *stamp = nullptr);
+    // A record into the three boxes, as dbdisp shows it.
+    void show(const QaRecord &record, QLineEdit *kind, QLineEdit *quest, QPlainTextEdit *anser,
+              QWidget *next);
 
     // Questions of all records / of one category into `target`, their record
     // numbers into the parallel `numbers` when there is one. With a search,

@@ -51,6 +51,14 @@ inline QString fullWidthComma()
 {
     return QStringLiteral("全角のカンマ（，）が使われています。半角のカンマ（,）にして下さい");
 }
+// The modify tab's ④ found the record shown by ③ changed since: by another
+// program, or by this one in another window. The record is shown again.
+inline QString changedElsewhere()
+{
+    return QStringLiteral(
+        "表示した後にほかのプログラムがこのデータを変更したため、"
+        "変更しませんでした\n今のデータを表示し直しました。もう一度修正して下さい");
+}
 // The list of databases changed since it was listed; rewriting it from the
 // old listing would lose what was changed.
 inline QString listFileChanged()

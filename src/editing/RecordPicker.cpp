@@ -65,9 +65,9 @@ void RecordPicker::listQuestions(RecordLists &lists) const
     lists.hyouji(list, count, numbers, &search);
 }
 
-std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists) const
+std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists, QByteArray *stamp) const
 {
-    return lists.dbdisp(list, kind, quest, answer, okButton, numbers);
+    return lists.dbdisp(list, kind, quest, answer, okButton, numbers, stamp);
 }
 
 void RecordPicker::forgetList() const

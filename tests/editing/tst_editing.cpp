@@ -513,6 +513,23 @@ void TestEditing::modifyRecord_data()
     QTest::newRow("a full-width comma after the half-width one, typed")
         << u"a"_qs << QString() << QStringList{u"keys:sub1,x，y"_qs, u"="_qs, u"="_qs}
         << u"sub1,x，y|q1|a"_qs << QStringList{changed};
+    // Another program's change since ③ is kept; the boxes show it, and a
+    // second ④ then writes.
+    const QString elsewhere = Texts::changedElsewhere();
+    QTest::newRow("answer changed elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET anser = 'other' WHERE No = 1"_qs
+        << QStringList{u"="_qs, u"="_qs, u"b"_qs} << u"s,t|q1|other"_qs << QStringList{elsewhere};
+    QTest::newRow("category and question changed elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET kind = 'u,v', quest = 'q9' WHERE No = 1"_qs << same
+        << u"u,v|q9|a"_qs << QStringList{elsewhere};
+    QTest::newRow("changed elsewhere to bytes that read the same")
+        << u"a"_qs
+        << u"sql:UPDATE tbl1 SET anser = CAST(X'FF' AS TEXT) WHERE No = 1;;"
+           u"UPDATE tbl1 SET anser = CAST(X'FE' AS TEXT) WHERE No = 1"_qs
+        << same << u"s,t|q1|\uFFFD"_qs << QStringList{elsewhere};
+    QTest::newRow("stored the same again elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET anser = 'a' WHERE No = 1"_qs
+        << QStringList{u"="_qs, u"="_qs, u"b"_qs} << u"s,t|q1|b"_qs << QStringList{changed};
     QTest::newRow("<br> round trip") << u"x<br>\r\ny<br>\r\n"_qs << QString() << same
                                      << u"s,t|q1|x<br>\r\ny<br>\r\n"_qs << QStringList{changed};
     QTest::newRow("an answer the box would change, left alone")
@@ -544,6 +561,11 @@ void TestEditing::modifyRecord()
     QFETCH(QStringList, messages);
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q1"_qs, stored}));
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q2"_qs, u"a2"_qs}));
+    // "sql:" before ③, then ";;" and after ③; else only after ③.
+    const QStringList sql =
+        before.startsWith(u"sql:"_qs) ? before.mid(4).split(u";;"_qs) : QStringList();
+    if (sql.size() == 2)
+        QVERIFY(RawSqlite(m_path).exec(sql.first().toUtf8().constData()));
     RecordLists lists(m_session, m_dialogs);
     ModifyTab tab(lists, m_session, m_dialogs);
     tab.Command2->click();
@@ -559,6 +581,8 @@ void TestEditing::modifyRecord()
     if (before == u"refuse"_qs)
         QVERIFY(RawSqlite(m_path).exec("CREATE TRIGGER refuse BEFORE UPDATE ON tbl1"
                                        " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    if (!sql.isEmpty())
+        QVERIFY(RawSqlite(m_path).exec(sql.last().toUtf8().constData()));
     QLineEdit *const lines[] = {tab.Text3, tab.Text4};
     for (int i = 0; i < 2; ++i) {
         if (boxes.at(i).startsWith(u"keys:"_qs)) {
@@ -592,6 +616,14 @@ void TestEditing::modifyRecord()
     QCOMPARE(record, result.isNull() ? QStringList() : QStringList{result});
     QCOMPARE(this->stored("anser").last(), u"a2"_qs); // the other record untouched
     const bool done = messages == QStringList{u"データを変更しました"_qs};
+    if (messages == QStringList{Texts::changedElsewhere()}) {
+        QCOMPARE(tab.Text3->text() + u'|' + tab.Text4->text() + u'|' + tab.Text5->toPlainText(),
+                 result);
+        m_dialogs.clear();
+        tab.Command10->click();
+        QCOMPARE(m_dialogs.messages(), QStringList{u"データを変更しました"_qs});
+        return;
+    }
     QCOMPARE(tab.Text3->text(), done ? QString() : kindBox);
     if (done)
         QCOMPARE(tab.List3->items(), this->stored("quest"));
@@ -665,6 +697,7 @@ void TestEditing::findThenAct()
     // An empty box lists everything again.
     typeAndEnter(remove.Find2, QString());
     QCOMPARE(remove.List2->count(), 3);
+
 }
 
 #include "tst_editing.moc"
