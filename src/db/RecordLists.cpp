@@ -74,13 +74,14 @@ bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Datab
     return false;
 }
 
-void RecordLists::noneFound(ListBox *target, QLabel *count, ListBox *numbers)
+void RecordLists::noneFound(ListBox *target, QLabel *count, ListBox *numbers, bool quiet)
 {
     target->clear();
     if (numbers)
         numbers->clear();
     count->setText(kensuCount(0));
-    m_dialogs.message(Texts::noneFound());
+    if (!quiet)
+        m_dialogs.message(Texts::noneFound());
 }
 
 void RecordLists::cannotRead(const QString &reason)
@@ -188,7 +189,7 @@ void RecordLists::show(const QaRecord &record, QLineEdit *kind, QLineEdit *quest
 }
 
 void RecordLists::questions(ListBox *target, QLabel *count, const QString *category,
-                            ListBox *numbers, const TextSearch *search)
+                            ListBox *numbers, const TextSearch *search, bool quiet)
 {
     int n;
     if (!hasRecords(n))
@@ -210,7 +211,7 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
             Database::Fields::WithoutAnswer, category, search))
         return;
     if (search && quests.isEmpty())
-        return noneFound(target, count, numbers);
+        return noneFound(target, count, numbers, quiet);
     target->setItems(quests);
     if (numbers)
         numbers->setItems(nos);
@@ -220,9 +221,10 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
         count->setText(kensuCount(search ? int(quests.size()) : n));
 }
 
-void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers, const TextSearch *search)
+void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers, const TextSearch *search,
+                         bool quiet)
 {
-    questions(target, count, nullptr, numbers, search);
+    questions(target, count, nullptr, numbers, search, quiet);
 }
 
 void RecordLists::hyoujisel(ListBox *target, QLabel *count, const QString &category,

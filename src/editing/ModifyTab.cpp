@@ -118,7 +118,7 @@ void ModifyTab::Command10_Click()
         m_dialogs.message(Texts::changedElsewhere());
         return;
     }
-    m_picker.listQuestions(m_lists);
+    m_picker.relist(m_lists);
     Command11_Click();
     m_dialogs.message(QStringLiteral("データを変更しました"));
 }

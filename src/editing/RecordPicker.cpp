@@ -65,6 +65,12 @@ void RecordPicker::listQuestions(RecordLists &lists) const
     lists.hyouji(list, count, numbers, &search);
 }
 
+void RecordPicker::relist(RecordLists &lists) const
+{
+    const TextSearch search(find->text());
+    lists.hyouji(list, count, numbers, &search, true);
+}
+
 std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists, QByteArray *stamp) const
 {
     return lists.dbdisp(list, kind, quest, answer, okButton, numbers, stamp);

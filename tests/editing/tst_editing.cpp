@@ -698,6 +698,21 @@ void TestEditing::findThenAct()
     typeAndEnter(remove.Find2, QString());
     QCOMPARE(remove.List2->count(), 3);
 
+    // ④ on the only record a search found: the list empties without a word
+    // about the search, on either tab.
+    typeAndEnter(modify.Find3, u"ログイン"_qs);
+    modify.List3->setCurrentRow(0);
+    modify.Command9->click();
+    modify.Text4->setText(u"入れない"_qs);
+    typeAndEnter(remove.Find2, u"退会"_qs);
+    remove.List2->setCurrentRow(0);
+    remove.Command6->click();
+    m_dialogs.clear();
+    modify.Command10->click();
+    remove.Command7->click();
+    QCOMPARE(m_dialogs.messages(), (QStringList{u"データを変更しました"_qs, u"削除しました"_qs}));
+    QCOMPARE(modify.List3->count() + remove.List2->count(), 0);
+    QCOMPARE(modify.Label13->text() + remove.Label7->text(), u" 0 0"_qs);
 }
 
 #include "tst_editing.moc"
