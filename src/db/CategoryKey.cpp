@@ -1,5 +1,7 @@
 #include "CategoryKey.h"
 
+#include "Texts.h"
+
 #include <algorithm>
 
 std::optional<CategoryKey> CategoryKey::split(const QString &kind)
@@ -8,6 +10,15 @@ std::optional<CategoryKey> CategoryKey::split(const QString &kind)
     if (comma < 0)
         return std::nullopt;
     return CategoryKey{kind.left(comma), kind.mid(comma + 1)};
+}
+
+std::optional<QString> CategoryKey::refusal(const QString &kind)
+{
+    if (isWellFormed(kind))
+        return std::nullopt;
+    if (kind.contains(u'，'))
+        return Texts::categoryFormat() + u'\n' + Texts::fullWidthComma();
+    return Texts::categoryFormat();
 }
 
 QStringList CategoryKey::sortedDistinct(QStringList kinds)

@@ -140,6 +140,10 @@ public:
     bool ok() const { return m_stmt != nullptr; }
 
     void bindInteger(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+    void bindBytes(int index, const QByteArray &bytes)
+    {
+        sqlite3_bind_blob(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+    }
     void reset() { sqlite3_reset(m_stmt); }
 
     // As UTF-8: the UTF-16 binding takes a leading U+FEFF for a byte-order
@@ -154,6 +158,11 @@ public:
     int step() { return sqlite3_step(m_stmt); }
 
     qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    QByteArray bytes(int column) const
+    {
+        const auto *data = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+        return QByteArray(data, data ? sqlite3_column_bytes(m_stmt, column) : 0);
+    }
 
     // A NULL reads as empty text.
     QString text(int column) const { return Database::text(utf8(column)); }
@@ -254,13 +263,41 @@ void shownText(sqlite3_context *context, int, sqlite3_value **values)
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+// stamp(a, b, ...): each value's type and its bytes exactly as stored, one
+// after the other, each text or BLOB after its length. Two values that
+// read as the same text (bytes that are not UTF-8, a number and its digits)
+// have different stamps.
+void stampOf(sqlite3_context *context, int count, sqlite3_value **values)
+{
+    QByteArray stamp;
+    for (int i = 0; i < count; ++i) {
+        sqlite3_value *value = values[i];
+        const int type = sqlite3_value_type(value);
+        stamp.append(char('0' + type));
+        if (type == SQLITE_INTEGER) {
+            const sqlite3_int64 n = sqlite3_value_int64(value);
+            stamp.append(reinterpret_cast<const char *>(&n), sizeof n);
+        } else if (type == SQLITE_FLOAT) {
+            const double d = sqlite3_value_double(value);
+            stamp.append(reinterpret_cast<const char *>(&d), sizeof d);
+        } else if (type != SQLITE_NULL) {
+            const auto *bytes = static_cast<const char *>(sqlite3_value_blob(value));
+            const int size = sqlite3_value_bytes(value);
+            stamp.append(QByteArray::number(size)).append(':').append(bytes, bytes ? size : 0);
+        }
+    }
+    sqlite3_result_blob(context, stamp.constData(), int(stamp.size()), SQLITE_TRANSIENT);
+}
+
 bool openVerified(Connection &c, const QString &path, int flags, QString *error)
 {
     if (!c.open(path, flags, error) || !c.verify(error))
         return false;
-    sqlite3_create_function_v2(c.handle(), "shown", 1,
-                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
-                               shownText, nullptr, nullptr, nullptr);
+    constexpr int Flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    sqlite3_create_function_v2(c.handle(), "shown", 1, Flags, nullptr, shownText, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(c.handle(), "stamp", -1, Flags, nullptr, stampOf, nullptr, nullptr,
+                               nullptr);
     return true;
 }
 
@@ -613,15 +650,21 @@ std::optional<bool> Database::removeByNo(qint64 no, const QString &quest, QStrin
         error);
 }
 
-std::optional<bool> Database::update(const QaRecord &record, QString *error) const
+std::optional<bool> Database::update(const QaRecord &record, QString *error,
+                                     const QByteArray *stamp) const
 {
     return change(
-        m_path, "UPDATE tbl1 SET kind = ?1, quest = ?2, anser = ?3 WHERE No = ?4",
-        [&record](Statement &st) {
+        m_path,
+        stamp ? "UPDATE tbl1 SET kind = ?1, quest = ?2, anser = ?3"
+                " WHERE No = ?4 AND stamp(kind, quest, anser) = ?5"
+              : "UPDATE tbl1 SET kind = ?1, quest = ?2, anser = ?3 WHERE No = ?4",
+        [&record, stamp](Statement &st) {
             st.bind(1, record.kind);
             st.bind(2, record.quest);
             st.bind(3, record.anser);
             st.bindInteger(4, record.no);
+            if (stamp)
+                st.bindBytes(5, *stamp);
         },
         error);
 }
@@ -629,16 +672,19 @@ std::optional<bool> Database::update(const QaRecord &record, QString *error) con
 namespace
 {
 
-// The first record a one-parameter query gives, into `found`.
+// The first record a one-parameter query gives, into `found`, and its
+// stamp into `stamp` when asked. `where` follows the record's columns.
 template <class Bind>
-bool findFirst(const QString &path, const char *sql, const Bind &bind,
-               std::optional<QaRecord> &found, QString *error)
+bool findFirst(const QString &path, const char *where, const Bind &bind,
+               std::optional<QaRecord> &found, QString *error, QByteArray *stamp)
 {
     found.reset();
     Connection c;
     if (!openVerified(c, path, ReadFlags, error))
         return false;
-    Statement st(c, sql);
+    const QByteArray sql =
+        QByteArray("SELECT No, kind, quest, anser, stamp(kind, quest, anser) FROM tbl1 ") + where;
+    Statement st(c, sql.constData());
     if (!st.ok()) {
         setError(error, c.lastError());
         return false;
@@ -647,6 +693,8 @@ bool findFirst(const QString &path, const char *sql, const Bind &bind,
     const int rc = st.step();
     if (rc == SQLITE_ROW) {
         found = recordAt(st);
+        if (stamp)
+            *stamp = st.bytes(4);
         return true;
     }
     if (rc != SQLITE_DONE) {
@@ -659,25 +707,22 @@ bool findFirst(const QString &path, const char *sql, const Bind &bind,
 } // namespace
 
 bool Database::findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
-                                   QString *error) const
+                                   QString *error, QByteArray *stamp) const
 {
     const auto bind = [&quest](Statement &st) { st.bind(1, quest); };
     // By the index first, then by what the list shows, as above.
-    if (!findFirst(m_path,
-                   "SELECT No, kind, quest, anser FROM tbl1 WHERE quest = ?1 ORDER BY No LIMIT 1",
-                   bind, found, error))
+    if (!findFirst(m_path, "WHERE quest = ?1 ORDER BY No LIMIT 1", bind, found, error, stamp))
         return false;
-    return found || findFirst(m_path,
-                              "SELECT No, kind, quest, anser FROM tbl1 WHERE shown(quest) = ?1 "
-                              "ORDER BY No LIMIT 1",
-                              bind, found, error);
+    return found || findFirst(m_path, "WHERE shown(quest) = ?1 ORDER BY No LIMIT 1", bind, found,
+                              error, stamp);
 }
 
-bool Database::findByNo(qint64 no, std::optional<QaRecord> &found, QString *error) const
+bool Database::findByNo(qint64 no, std::optional<QaRecord> &found, QString *error,
+                        QByteArray *stamp) const
 {
     return findFirst(
-        m_path, "SELECT No, kind, quest, anser FROM tbl1 WHERE No = ?1",
-        [no](Statement &st) { st.bindInteger(1, no); }, found, error);
+        m_path, "WHERE No = ?1", [no](Statement &st) { st.bindInteger(1, no); }, found, error,
+        stamp);
 }
 
 std::optional<QString> Database::tooLong(const QString &kind, const QString &quest)

@@ -88,11 +88,13 @@ public:
                                  QString *error = nullptr) const;
 
     // The first record stored with exactly this question; `found` is left
-    // empty when there is none. False only on failure.
+    // empty when there is none. False only on failure. With `stamp`, the
+    // record's stamp (see update) read with it.
     bool findFirstByQuestion(const QString &quest, std::optional<QaRecord> &found,
-                             QString *error = nullptr) const;
+                             QString *error = nullptr, QByteArray *stamp = nullptr) const;
     // The record numbered `no`, likewise.
-    bool findByNo(qint64 no, std::optional<QaRecord> &found, QString *error = nullptr) const;
+    bool findByNo(qint64 no, std::optional<QaRecord> &found, QString *error = nullptr,
+                  QByteArray *stamp = nullptr) const;
 
     // Deletes the first record stored with exactly this question. True when
     // one was deleted, false when there was none; nothing on failure.
@@ -100,8 +102,13 @@ public:
     // Deletes the record numbered `no` while it still has this question.
     std::optional<bool> removeByNo(qint64 no, const QString &quest, QString *error = nullptr) const;
     // Writes kind, quest and anser into the record numbered record.no. True
-    // when it was changed, false when there is no such record.
-    std::optional<bool> update(const QaRecord &record, QString *error = nullptr) const;
+    // when it was changed, false when there is no such record. With a
+    // `stamp` read before, only while the record still has it: the type and
+    // bytes of its three texts exactly as stored, so a change by another
+    // program is seen even where it reads as the same text. Compared and
+    // written in one statement, so nothing can come in between.
+    std::optional<bool> update(const QaRecord &record, QString *error = nullptr,
+                               const QByteArray *stamp = nullptr) const;
 
     // The user's words for an SQLite result code (primary or extended) and
     // the system's errno behind it, if any; codes without words of our own

@@ -74,13 +74,14 @@ bool RecordLists::scan(const std::function<bool(const QaRecord &)> &visit, Datab
     return false;
 }
 
-void RecordLists::noneFound(ListBox *target, QLabel *count, ListBox *numbers)
+void RecordLists::noneFound(ListBox *target, QLabel *count, ListBox *numbers, bool quiet)
 {
     target->clear();
     if (numbers)
         numbers->clear();
     count->setText(kensuCount(0));
-    m_dialogs.message(Texts::noneFound());
+    if (!quiet)
+        m_dialogs.message(Texts::noneFound());
 }
 
 void RecordLists::cannotRead(const QString &reason)
@@ -147,7 +148,7 @@ void RecordLists::dbdisps(QLabel *count, ListBox *list)
 
 std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
                                             QPlainTextEdit *anser, QWidget *next,
-                                            const ListBox *numbers)
+                                            const ListBox *numbers, QByteArray *stamp)
 {
     int n;
     if (!hasRecords(n))
@@ -161,8 +162,8 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
     QString error;
     // Two records may share a question: the line's own number tells which.
     const bool byNumber = numbers && row < numbers->count();
-    if (!(byNumber ? database().findByNo(numbers->item(row).toLongLong(), found, &error)
-                   : database().findFirstByQuestion(list->item(row), found, &error))) {
+    if (!(byNumber ? database().findByNo(numbers->item(row).toLongLong(), found, &error, stamp)
+                   : database().findFirstByQuestion(list->item(row), found, &error, stamp))) {
         cannotRead(error);
         return std::nullopt;
     }
@@ -171,18 +172,24 @@ std::optional<QaRecord> RecordLists::dbdisp(ListBox *list, QLineEdit *kind, QLin
         m_dialogs.message(Texts::recordGone());
         return std::nullopt;
     }
-    kind->setText(found->kind);
-    quest->setText(found->quest);
-    anser->setPlainText(
-        AnswerText::toWidget(AnswerText::brhiku(found->anser, m_session.brLineBreaks)));
-    m_session.shownquest = quest->text();
-    if (next)
-        next->setFocus();
+    show(*found, kind, quest, anser, next);
     return found;
 }
 
+void RecordLists::show(const QaRecord &record, QLineEdit *kind, QLineEdit *quest,
+                       QPlainTextEdit *anser, QWidget *next)
+{
+    kind->setText(record.kind);
+    quest->setText(record.quest);
+    anser->setPlainText(
+        AnswerText::toWidget(AnswerText::brhiku(record.anser, m_session.brLineBreaks)));
+    m_session.shownquest = quest->text();
+    if (next)
+        next->setFocus();
+}
+
 void RecordLists::questions(ListBox *target, QLabel *count, const QString *category,
-                            ListBox *numbers, const TextSearch *search)
+                            ListBox *numbers, const TextSearch *search, bool quiet)
 {
     int n;
     if (!hasRecords(n))
@@ -204,7 +211,7 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
             Database::Fields::WithoutAnswer, category, search))
         return;
     if (search && quests.isEmpty())
-        return noneFound(target, count, numbers);
+        return noneFound(target, count, numbers, quiet);
     target->setItems(quests);
     if (numbers)
         numbers->setItems(nos);
@@ -214,9 +221,10 @@ void RecordLists::questions(ListBox *target, QLabel *count, const QString *categ
         count->setText(kensuCount(search ? int(quests.size()) : n));
 }
 
-void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers, const TextSearch *search)
+void RecordLists::hyouji(ListBox *target, QLabel *count, ListBox *numbers, const TextSearch *search,
+                         bool quiet)
 {
-    questions(target, count, nullptr, numbers, search);
+    questions(target, count, nullptr, numbers, search, quiet);
 }
 
 void RecordLists::hyoujisel(ListBox *target, QLabel *count, const QString &category,

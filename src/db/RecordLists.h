@@ -37,17 +37,20 @@ public:
     // focus then goes to `next`. Gives the record shown, as stored. With
     // `numbers`, the list's parallel record numbers, the line stands for
     // its own record; without, for the first record stored with its
-    // question.
+    // question. With `stamp`, the record's stamp as read with it.
     std::optional<QaRecord> dbdisp(ListBox *list, QLineEdit *kind, QLineEdit *quest,
                                    QPlainTextEdit *anser, QWidget *next,
-                                   const ListBox *numbers = nullptr);
+                                   const ListBox *numbers = nullptr, QByteArray *stamp = nullptr);
+    // A record into the three boxes, as dbdisp shows it.
+    void show(const QaRecord &record, QLineEdit *kind, QLineEdit *quest, QPlainTextEdit *anser,
+              QWidget *next);
 
     // Questions of all records / of one category into `target`, their record
     // numbers into the parallel `numbers` when there is one. With a search,
     // only the records it finds, and the count is theirs; none found is
-    // said so and leaves the lists empty.
+    // said so (unless `quiet`) and leaves the lists empty.
     void hyouji(ListBox *target, QLabel *count, ListBox *numbers = nullptr,
-                const TextSearch *search = nullptr);
+                const TextSearch *search = nullptr, bool quiet = false);
     void hyoujisel(ListBox *target, QLabel *count, const QString &category,
                    ListBox *numbers = nullptr, const TextSearch *search = nullptr);
     // Summary lines of all records (cut to 60) / of one category (whole) into
@@ -73,12 +76,12 @@ private:
     bool hasRecords(int &n);
     bool scan(const std::function<bool(const QaRecord &)> &visit, Database::Fields fields,
               const QString *kind = nullptr, const TextSearch *search = nullptr);
-    // A search found nothing: said so, and the lists emptied.
-    void noneFound(ListBox *target, QLabel *count, ListBox *numbers);
+    // A search found nothing: the lists emptied, and said so unless `quiet`.
+    void noneFound(ListBox *target, QLabel *count, ListBox *numbers, bool quiet = false);
     // The categories, sorted and each once; nothing after telling the user why.
     std::optional<QStringList> sortedKinds();
     void questions(ListBox *target, QLabel *count, const QString *category, ListBox *numbers,
-                   const TextSearch *search);
+                   const TextSearch *search, bool quiet = false);
     void summaries(ListBox *target, QLabel *count, const QString *category, ListBox *numbers,
                    const TextSearch *search);
     void cannotRead(const QString &reason);

@@ -41,6 +41,32 @@ inline QString badCategory()
 {
     return QStringLiteral("種類フォーマットが違います。半角カンマで区切られていません");
 }
+// A typed category that is not well formed (the input and modify tabs), and
+// the hint added when a full-width comma stands in the half-width one's place.
+inline QString categoryFormat()
+{
+    return QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)");
+}
+inline QString fullWidthComma()
+{
+    return QStringLiteral("全角のカンマ（，）が使われています。半角のカンマ（,）にして下さい");
+}
+// The modify tab's ④ found the record shown by ③ changed since: by another
+// program, or by this one in another window. The record is shown again.
+inline QString changedElsewhere()
+{
+    return QStringLiteral(
+        "表示した後にほかのプログラムがこのデータを変更したため、"
+        "変更しませんでした\n今のデータを表示し直しました。もう一度修正して下さい");
+}
+// The list of databases changed since it was listed; rewriting it from the
+// old listing would lose what was changed.
+inline QString listFileChanged()
+{
+    return QStringLiteral("呼び出した後にほかのプログラムが一覧ファイルを変更したため、"
+                          "書き直しませんでした\n「複数ＤＢ名の呼び出し」で読み直してから、"
+                          "もう一度行って下さい");
+}
 // The delete and modify tabs, and showing a record, without a selected line.
 inline QString selectLine()
 {

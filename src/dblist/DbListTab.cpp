@@ -1,6 +1,7 @@
 #include "DbListTab.h"
 
 #include "DbListFile.h"
+#include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
@@ -202,6 +203,12 @@ void DbListTab::Command23_Click()
         if (!load(file, notRewritten))
             return;
         List11->setCurrentRow(selected.isNull() ? -1 : int(List11->items().indexOf(selected)));
+    } else if (const DbListFile::Contents now = DbListFile::read(file);
+               !now.whole() || now.entries != List11->items()) {
+        // Changed since it was listed: written from the listing, the file
+        // would lose what another program put in.
+        m_dialogs.message(Texts::listFileChanged() + u'\n' + file);
+        return;
     }
     QStringList entries = List11->items();
     if (yes) {

@@ -81,7 +81,7 @@ void DeleteTab::Command7_Click()
                           quest);
         return;
     }
-    m_picker.listQuestions(m_lists);
+    m_picker.relist(m_lists);
     Command8_Click();
     m_dialogs.message(QStringLiteral("削除しました"));
 }

@@ -97,9 +97,8 @@ void InputTab::Command3_Click()
         return;
     }
     const QString kind = Combo1->currentText();
-    if (!CategoryKey::isWellFormed(kind)) {
-        dialogs.message(
-            QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)"));
+    if (const std::optional<QString> refused = CategoryKey::refusal(kind)) {
+        dialogs.message(*refused);
         return;
     }
     // Refused here rather than cut or lost in the database.

@@ -2,6 +2,7 @@
 
 #include "RecordPicker.h"
 #include "db/AnswerText.h"
+#include "db/CategoryKey.h"
 #include "db/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -48,12 +49,18 @@ void ModifyTab::Command2_Click()
 
 void ModifyTab::Command9_Click()
 {
-    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists);
-    if (!shown)
-        return;
-    m_shownNo = shown->no;
-    m_shownAnswer = shown->anser;
+    QByteArray stamp;
+    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists, &stamp);
+    if (shown)
+        remember(*shown, stamp);
+}
+
+void ModifyTab::remember(const QaRecord &shown, const QByteArray &stamp)
+{
+    m_shownNo = shown.no;
+    m_shownAnswer = shown.anser;
     m_shownAnswerBox = Text5->toPlainText();
+    m_shownStamp = stamp;
 }
 
 void ModifyTab::Command10_Click()
@@ -69,7 +76,11 @@ void ModifyTab::Command10_Click()
     }
     const QString kind = Text3->text();
     const QString quest = Text4->text();
-    if (const std::optional<QString> refused = Database::tooLong(kind, quest)) {
+    // What the input tab would not store is not stored here either.
+    std::optional<QString> refused = CategoryKey::refusal(kind);
+    if (!refused)
+        refused = Database::tooLong(kind, quest);
+    if (refused) {
         m_dialogs.message(*refused);
         return;
     }
@@ -80,19 +91,34 @@ void ModifyTab::Command10_Click()
                                                   : AnswerText::brplus(AnswerText::fromWidget(box),
                                                                        m_session.brLineBreaks);
     QString error;
+    const Database db(m_session.databasePath);
     const std::optional<bool> changed =
-        Database(m_session.databasePath).update({m_shownNo, kind, quest, anser}, &error);
+        db.update({m_shownNo, kind, quest, anser}, &error, &m_shownStamp);
     if (!changed) {
         m_dialogs.message(QStringLiteral("データを変更できませんでした\n") +
                           m_session.databasePath + u'\n' + error);
         return;
     }
     if (!*changed) {
-        m_shownNo = 0;
-        m_dialogs.message(Texts::recordGone());
+        // Gone, or changed since ③: then the user sees it as it is now and
+        // decides again.
+        std::optional<QaRecord> now;
+        QByteArray stamp;
+        if (!db.findByNo(m_shownNo, now, &error, &stamp)) {
+            m_dialogs.message(Texts::cannotReadFile(m_session.databasePath, error));
+            return;
+        }
+        if (!now) {
+            m_shownNo = 0;
+            m_dialogs.message(Texts::recordGone());
+            return;
+        }
+        m_lists.show(*now, Text3, Text4, Text5, Command10);
+        remember(*now, stamp);
+        m_dialogs.message(Texts::changedElsewhere());
         return;
     }
-    m_picker.listQuestions(m_lists);
+    m_picker.relist(m_lists);
     Command11_Click();
     m_dialogs.message(QStringLiteral("データを変更しました"));
 }

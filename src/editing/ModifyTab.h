@@ -58,4 +58,9 @@ private:
     qint64 m_shownNo = 0;
     QString m_shownAnswer;
     QString m_shownAnswerBox;
+    // What the record held when shown, type and bytes: ④ writes only while
+    // it still holds that, so another program's change is never lost.
+    QByteArray m_shownStamp;
+
+    void remember(const QaRecord &shown, const QByteArray &stamp);
 };

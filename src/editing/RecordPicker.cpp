@@ -65,9 +65,15 @@ void RecordPicker::listQuestions(RecordLists &lists) const
     lists.hyouji(list, count, numbers, &search);
 }
 
-std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists) const
+void RecordPicker::relist(RecordLists &lists) const
 {
-    return lists.dbdisp(list, kind, quest, answer, okButton, numbers);
+    const TextSearch search(find->text());
+    lists.hyouji(list, count, numbers, &search, true);
+}
+
+std::optional<QaRecord> RecordPicker::showSelected(RecordLists &lists, QByteArray *stamp) const
+{
+    return lists.dbdisp(list, kind, quest, answer, okButton, numbers, stamp);
 }
 
 void RecordPicker::forgetList() const

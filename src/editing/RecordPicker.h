@@ -40,8 +40,12 @@ struct RecordPicker {
     // ①: the questions of the records the search box's words find, or of
     // every record when it is empty.
     void listQuestions(RecordLists &lists) const;
-    // ③: the record of the selected line into the boxes.
-    std::optional<QaRecord> showSelected(RecordLists &lists) const;
+    // After ④, the same listing again. A search that finds nothing now (it
+    // found the record just deleted or changed) empties the list without a
+    // word: the message that follows says what was done.
+    void relist(RecordLists &lists) const;
+    // ③: the record of the selected line into the boxes, and its stamp.
+    std::optional<QaRecord> showSelected(RecordLists &lists, QByteArray *stamp = nullptr) const;
     // Another database became current: nothing listed is its.
     void forgetList() const;
 };

@@ -141,9 +141,10 @@ private slots:
                               u"複数ＤＢ指定時の環境設定ﾌｧｲﾙを指定して下さい"_s}));
     }
 
-    // A list file that was not read whole is never written back, answered
-    // はい or いいえ; a rewrite that fails leaves the file and List11 as they
-    // were, and "書込み完了" follows only a whole write.
+    // A list file that was not read whole, or that another program changed
+    // since it was listed, is never written back, answered はい or いいえ; a
+    // rewrite that fails leaves the file and List11 as they were, and
+    // "書込み完了" follows only a whole write.
     void rewriteRefused_data()
     {
         QTest::addColumn<QString>("name"); // the list file, in the test's folder
@@ -151,7 +152,8 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("row"); // selected after Command20; -1: not read first
         QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<QString>("message"); // %1 is the list file
+        QTest::addColumn<QString>("message");  // %1 is the list file
+        QTest::addColumn<QByteArray>("since"); // written by another program after listing
         const QString refused = u"一覧ファイルの一部を読めないため、書き直しませんでした"
                                 u"（書き直すと読めない登録が失われます）\n%1\n"_s;
         const QString failed = u"一覧ファイルを書き込めませんでした\n%1\n"_s;
@@ -160,25 +162,36 @@ private slots:
         const QString badByte = u"2行目に CP932（Shift_JIS）として読めないバイトがあります"_s;
         const QString dbnames = u"dbnames.txt"_s;
         QTest::newRow("damaged, いいえ")
-            << dbnames << damaged << u"keep"_s << 0 << read << refused + badByte;
+            << dbnames << damaged << u"keep"_s << 0 << read << refused + badByte << QByteArray();
         QTest::newRow("damaged, line removed")
-            << dbnames << damaged << u"remove"_s << 0 << read << refused + badByte;
+            << dbnames << damaged << u"remove"_s << 0 << read << refused + badByte << QByteArray();
         QTest::newRow("damaged, not read first")
-            << dbnames << damaged << u"remove"_s << -1 << read << refused + badByte;
-        QTest::newRow("damaged, registered")
-            << dbnames << damaged << u"register"_s << -1 << read << refused + badByte;
+            << dbnames << damaged << u"remove"_s << -1 << read << refused + badByte << QByteArray();
+        QTest::newRow("damaged, registered") << dbnames << damaged << u"register"_s << -1 << read
+                                             << refused + badByte << QByteArray();
         QTest::newRow("read fails, registered")
             << u"/proc/self/mem"_s << QByteArray() << u"register"_s << -1 << QStringList()
-            << refused + Texts::Reason::ofErrno(EIO);
+            << refused + Texts::Reason::ofErrno(EIO) << QByteArray();
         // Typed by hand: an unquoted field keeps its quote, which no line
         // written back could hold.
         QTest::newRow("hand-typed quote, other line removed")
             << dbnames << QByteArray("q\"/x.mdb\r\n\"b/y.mdb\"\r\n") << u"remove"_s << 1
             << QStringList{u"q\"/x.mdb"_s, u"b/y.mdb"_s}
-            << failed + u"一覧ファイルに書けない文字が含まれています（\"）\nq\"/x.mdb"_s;
+            << failed + u"一覧ファイルに書けない文字が含まれています（\"）\nq\"/x.mdb"_s
+            << QByteArray();
         QTest::newRow("registered, no folder")
             << u"nope/dbnames.txt"_s << QByteArray() << u"register"_s << -1 << QStringList()
-            << failed + Texts::Reason::ofErrno(ENOENT);
+            << failed + Texts::Reason::ofErrno(ENOENT) << QByteArray();
+        const QByteArray two("\"a/x.mdb\"\r\n\"b/y.mdb\"\r\n");
+        const QStringList twoRead{u"a/x.mdb"_s, u"b/y.mdb"_s};
+        const QString changed = Texts::listFileChanged() + u"\n%1"_s;
+        QTest::newRow("entry added since listed, line removed")
+            << dbnames << two << u"remove"_s << 0 << twoRead << changed << two + "\"c/z.mdb\"\r\n";
+        QTest::newRow("entry removed since listed, いいえ")
+            << dbnames << two << u"keep"_s << 1 << twoRead << changed
+            << QByteArray("\"b/y.mdb\"\r\n");
+        QTest::newRow("damaged since listed") << dbnames << two << u"remove"_s << 0 << twoRead
+                                              << changed << two + "\"c\x80/z.mdb\"\r\n";
     }
 
     void rewriteRefused()
@@ -189,13 +202,15 @@ private slots:
         QFETCH(int, row);
         QFETCH(QStringList, listed);
         QFETCH(QString, message);
+        QFETCH(QByteArray, since);
         const QString list = QDir(m_tmp->path()).filePath(name);
         QVERIFY(bytes.isEmpty() || writeFile(list, bytes));
-        const QStringList before = snapshot(m_tmp->path());
         DbListTab tab(m_dialogs, *m_dirs);
         tab.Label28->setText(list);
         if (row >= 0)
             tab.Command20->click();
+        QVERIFY(since.isEmpty() || writeFile(list, since));
+        const QStringList before = snapshot(m_tmp->path());
         tab.List11->setCurrentRow(row);
         m_dialogs.clear();
         if (action == u"register") {

@@ -99,7 +99,8 @@ void TestEditing::addChecksInOrder_data()
     const QString ok = QStringLiteral("sub100,初級編");
     QTest::newRow("empty question first") << u"no comma"_qs << QString() << u"a"_qs << notEntered;
     QTest::newRow("empty answer first") << QString() << u"q"_qs << QString() << notEntered;
-    QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs << badFormat;
+    QTest::newRow("full-width comma") << u"sub100，初級編"_qs << u"q"_qs << u"a"_qs
+                                      << badFormat + u'\n' + Texts::fullWidthComma();
     QTest::newRow("empty category") << QString() << u"q"_qs << u"a"_qs << badFormat;
     QTest::newRow("category of 101") << QString(96, u'x') + u",abcd"_qs << u"q"_qs << u"a"_qs
                                      << u"種類は100文字以内で入れて下さい（今は101文字です）"_qs;
@@ -503,9 +504,32 @@ void TestEditing::modifyRecord_data()
     QTest::newRow("the question, found by number")
         << u"a"_qs << QString() << QStringList{u"="_qs, u"It's 50%_off"_qs, u"="_qs}
         << u"s,t|It's 50%_off|a"_qs << QStringList{changed};
-    QTest::newRow("a category without a comma, stored")
-        << u"a"_qs << QString() << QStringList{u"nocomma"_qs, u"="_qs, u"="_qs}
-        << u"nocomma|q1|a"_qs << QStringList{changed};
+    QTest::newRow("a category without a comma")
+        << u"a"_qs << QString() << QStringList{u"nocomma"_qs, u"="_qs, u"="_qs} << u"s,t|q1|a"_qs
+        << QStringList{badFormat};
+    QTest::newRow("a full-width comma, typed")
+        << u"a"_qs << QString() << QStringList{u"keys:sub100，x"_qs, u"="_qs, u"="_qs}
+        << u"s,t|q1|a"_qs << QStringList{badFormat + u'\n' + Texts::fullWidthComma()};
+    QTest::newRow("a full-width comma after the half-width one, typed")
+        << u"a"_qs << QString() << QStringList{u"keys:sub1,x，y"_qs, u"="_qs, u"="_qs}
+        << u"sub1,x，y|q1|a"_qs << QStringList{changed};
+    // Another program's change since ③ is kept; the boxes show it, and a
+    // second ④ then writes.
+    const QString elsewhere = Texts::changedElsewhere();
+    QTest::newRow("answer changed elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET anser = 'other' WHERE No = 1"_qs
+        << QStringList{u"="_qs, u"="_qs, u"b"_qs} << u"s,t|q1|other"_qs << QStringList{elsewhere};
+    QTest::newRow("category and question changed elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET kind = 'u,v', quest = 'q9' WHERE No = 1"_qs << same
+        << u"u,v|q9|a"_qs << QStringList{elsewhere};
+    QTest::newRow("changed elsewhere to bytes that read the same")
+        << u"a"_qs
+        << u"sql:UPDATE tbl1 SET anser = CAST(X'FF' AS TEXT) WHERE No = 1;;"
+           u"UPDATE tbl1 SET anser = CAST(X'FE' AS TEXT) WHERE No = 1"_qs
+        << same << u"s,t|q1|\uFFFD"_qs << QStringList{elsewhere};
+    QTest::newRow("stored the same again elsewhere")
+        << u"a"_qs << u"sql:UPDATE tbl1 SET anser = 'a' WHERE No = 1"_qs
+        << QStringList{u"="_qs, u"="_qs, u"b"_qs} << u"s,t|q1|b"_qs << QStringList{changed};
     QTest::newRow("<br> round trip") << u"x<br>\r\ny<br>\r\n"_qs << QString() << same
                                      << u"s,t|q1|x<br>\r\ny<br>\r\n"_qs << QStringList{changed};
     QTest::newRow("an answer the box would change, left alone")
@@ -537,6 +561,11 @@ void TestEditing::modifyRecord()
     QFETCH(QStringList, messages);
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q1"_qs, stored}));
     QVERIFY(Database(m_path).add({0, u"s,t"_qs, u"q2"_qs, u"a2"_qs}));
+    // "sql:" before ③, then ";;" and after ③; else only after ③.
+    const QStringList sql =
+        before.startsWith(u"sql:"_qs) ? before.mid(4).split(u";;"_qs) : QStringList();
+    if (sql.size() == 2)
+        QVERIFY(RawSqlite(m_path).exec(sql.first().toUtf8().constData()));
     RecordLists lists(m_session, m_dialogs);
     ModifyTab tab(lists, m_session, m_dialogs);
     tab.Command2->click();
@@ -552,10 +581,26 @@ void TestEditing::modifyRecord()
     if (before == u"refuse"_qs)
         QVERIFY(RawSqlite(m_path).exec("CREATE TRIGGER refuse BEFORE UPDATE ON tbl1"
                                        " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    if (!sql.isEmpty())
+        QVERIFY(RawSqlite(m_path).exec(sql.last().toUtf8().constData()));
     QLineEdit *const lines[] = {tab.Text3, tab.Text4};
-    for (int i = 0; i < 2; ++i)
-        if (boxes.at(i) != u"="_qs)
+    for (int i = 0; i < 2; ++i) {
+        if (boxes.at(i).startsWith(u"keys:"_qs)) {
+            // Typed as a keyboard sends it; "，" as a Japanese layout does.
+            lines[i]->setFocus();
+            QTest::keyClick(lines[i], Qt::Key_A, Qt::ControlModifier);
+            for (const QChar c : boxes.at(i).mid(5)) {
+                if (c.unicode() < 0x80)
+                    QTest::keyClicks(lines[i], QString(c));
+                else
+                    QTest::sendKeyEvent(QTest::Click, lines[i], Qt::Key_unknown, QString(c),
+                                        Qt::NoModifier);
+            }
+            QCOMPARE(lines[i]->text(), boxes.at(i).mid(5));
+        } else if (boxes.at(i) != u"="_qs) {
             lines[i]->setText(boxes.at(i));
+        }
+    }
     if (boxes.at(2) != u"="_qs)
         tab.Text5->setPlainText(boxes.at(2));
     const QString kindBox = tab.Text3->text();
@@ -571,6 +616,14 @@ void TestEditing::modifyRecord()
     QCOMPARE(record, result.isNull() ? QStringList() : QStringList{result});
     QCOMPARE(this->stored("anser").last(), u"a2"_qs); // the other record untouched
     const bool done = messages == QStringList{u"データを変更しました"_qs};
+    if (messages == QStringList{Texts::changedElsewhere()}) {
+        QCOMPARE(tab.Text3->text() + u'|' + tab.Text4->text() + u'|' + tab.Text5->toPlainText(),
+                 result);
+        m_dialogs.clear();
+        tab.Command10->click();
+        QCOMPARE(m_dialogs.messages(), QStringList{u"データを変更しました"_qs});
+        return;
+    }
     QCOMPARE(tab.Text3->text(), done ? QString() : kindBox);
     if (done)
         QCOMPARE(tab.List3->items(), this->stored("quest"));
@@ -644,6 +697,22 @@ void TestEditing::findThenAct()
     // An empty box lists everything again.
     typeAndEnter(remove.Find2, QString());
     QCOMPARE(remove.List2->count(), 3);
+
+    // ④ on the only record a search found: the list empties without a word
+    // about the search, on either tab.
+    typeAndEnter(modify.Find3, u"ログイン"_qs);
+    modify.List3->setCurrentRow(0);
+    modify.Command9->click();
+    modify.Text4->setText(u"入れない"_qs);
+    typeAndEnter(remove.Find2, u"退会"_qs);
+    remove.List2->setCurrentRow(0);
+    remove.Command6->click();
+    m_dialogs.clear();
+    modify.Command10->click();
+    remove.Command7->click();
+    QCOMPARE(m_dialogs.messages(), (QStringList{u"データを変更しました"_qs, u"削除しました"_qs}));
+    QCOMPARE(modify.List3->count() + remove.List2->count(), 0);
+    QCOMPARE(modify.Label13->text() + remove.Label7->text(), u" 0 0"_qs);
 }
 
 #include "tst_editing.moc"
