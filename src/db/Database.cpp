@@ -390,18 +390,15 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
     ::chmod(QFile::encodeName(temp.fileName()).constData(), WholeFile::newFileMode());
     const QByteArray from = QFile::encodeName(temp.fileName());
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
-    // Without `replace`, a file that appeared meanwhile is not overwritten:
-    // link() fails where the name is taken.
-    const bool moved = replace ? std::rename(from.constData(), to.constData()) == 0
-                               : ::link(from.constData(), to.constData()) == 0;
-    if (!moved) {
-        const int code = errno;
+    // Without `replace`, a file that appeared meanwhile is not overwritten.
+    const int code = replace ? (std::rename(from.constData(), to.constData()) == 0 ? 0 : errno)
+                             : WholeFile::renameNew(from, to);
+    if (code != 0) {
         setError(error, Texts::Reason::cannotCreate() +
                             QStringLiteral("（%1）").arg(Texts::Reason::ofErrno(code)));
         return false;
     }
-    if (replace)
-        temp.setAutoRemove(false);
+    temp.setAutoRemove(false);
     return true;
 }
 
