@@ -164,6 +164,8 @@ enum class Foreign {
     UnmarkedTbl1,
     OursWithoutTbl1,
     NewerVersion,
+    OthersWithJournal,
+    NewerWithJournal,
     Folder,
     Pipe,
     BelowAFile,
@@ -685,6 +687,10 @@ private slots:
         QTest::newRow("another program's tbl1") << Foreign::UnmarkedTbl1;
         QTest::newRow("ours without tbl1") << Foreign::OursWithoutTbl1;
         QTest::newRow("newer version of ours") << Foreign::NewerVersion;
+        QTest::newRow("another program's, with its journal left")
+            << Foreign::OthersWithJournal;
+        QTest::newRow("newer version of ours, with its journal left")
+            << Foreign::NewerWithJournal;
         QTest::newRow("folder") << Foreign::Folder;
         QTest::newRow("named pipe") << Foreign::Pipe;
         QTest::newRow("below a regular file") << Foreign::BelowAFile;
@@ -727,6 +733,18 @@ private slots:
         case Foreign::NewerVersion:
             QVERIFY(Database(file).create(false));
             QVERIFY(RawSqlite(file).exec("PRAGMA user_version = 2"));
+            break;
+        case Foreign::OthersWithJournal:
+        case Foreign::NewerWithJournal:
+            // A journal that only its own program may play back.
+            if (what == Foreign::NewerWithJournal)
+                QVERIFY(Database(file).create(false) &&
+                        RawSqlite(file).exec("PRAGMA user_version = 2"));
+            else
+                QVERIFY(RawSqlite(file).exec("CREATE TABLE tbl1 (No INTEGER PRIMARY KEY,"
+                                             " kind, quest, anser)"));
+            QVERIFY(RawSqlite(file).insertRecords(2000));
+            QVERIFY(RawSqlite::killWriterMidTransaction(file));
             break;
         case Foreign::Folder:
             QVERIFY(QDir().mkdir(file));
