@@ -460,6 +460,12 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
     return true;
 }
 
+bool Database::isSqliteFile(const QString &path)
+{
+    QByteArray head;
+    return readHead(path, SqliteMagic.size(), head) == 0 && head == SqliteMagic;
+}
+
 std::optional<qint64> Database::count(QString *error) const
 {
     Connection c;

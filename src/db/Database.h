@@ -32,6 +32,10 @@ public:
     // column holds; nothing when both fit.
     static std::optional<QString> tooLong(const QString &kind, const QString &quest);
 
+    // Whether `path` is a regular file that SQLite would take for a database,
+    // ours or another program's, by its first bytes.
+    static bool isSqliteFile(const QString &path);
+
     explicit Database(QString path) : m_path(std::move(path)) {}
     const QString &path() const { return m_path; }
 
