@@ -38,7 +38,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-
 namespace
 {
 

@@ -18,8 +18,8 @@ class TextSearch;
 // a read. A file is one of ours only when it carries our mark and its tbl1
 // is a table with our four columns; anything else is refused before a
 // record is read, and a file whose header lacks our mark before SQLite
-// opens it, so that another program's journal is never rolled back. Failures come back as a false/empty result with a reason
-// in *error.
+// opens it, so that another program's journal is never rolled back.
+// Failures come back as a false/empty result with a reason in *error.
 class Database
 {
 public:

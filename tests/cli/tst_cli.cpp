@@ -439,7 +439,7 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::addColumn<int>("made");       // records in new.mdb; -1: no such file
+        QTest::addColumn<int>("made");      // records in new.mdb; -1: no such file
         QTest::addColumn<bool>("replaced"); // in.csv, or other.mdb, by an export
         const QString made = u"データベースを作成しました: new.mdb\n"_s;
         const QString notWritten = u"ファイルを書き出せませんでした: "_s;
@@ -464,8 +464,8 @@ private slots:
             << QString() << notWritten + u"other.mdb: "_s + Texts::Reason::isADatabase() + u'\n'
             << -1 << false;
         QTest::newRow("--force on import")
-            << QStringList{u"import"_s, u"--force"_s, u"other.mdb"_s, u"in.csv"_s} << 2
-            << QString() << u"wazuna-csv: --force is for export"_s << -1 << false;
+            << QStringList{u"import"_s, u"--force"_s, u"other.mdb"_s, u"in.csv"_s} << 2 << QString()
+            << u"wazuna-csv: --force is for export"_s << -1 << false;
     }
 
     void csvMakesAndKeepsFiles()

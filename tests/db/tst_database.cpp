@@ -359,8 +359,8 @@ private slots:
             QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
         } else {
             QVERIFY(!made);
-            QCOMPARE(error, Texts::Reason::cannotCreate() + u'（' +
-                                Texts::Reason::sameNameFile() + u'）');
+            QCOMPARE(error,
+                     Texts::Reason::cannotCreate() + u'（' + Texts::Reason::sameNameFile() + u'）');
             QFile kept(folder + u'/' + intruder);
             QVERIFY(kept.open(QIODevice::ReadOnly));
             QCOMPARE(kept.readAll(), "theirs"_ba);
@@ -687,10 +687,8 @@ private slots:
         QTest::newRow("another program's tbl1") << Foreign::UnmarkedTbl1;
         QTest::newRow("ours without tbl1") << Foreign::OursWithoutTbl1;
         QTest::newRow("newer version of ours") << Foreign::NewerVersion;
-        QTest::newRow("another program's, with its journal left")
-            << Foreign::OthersWithJournal;
-        QTest::newRow("newer version of ours, with its journal left")
-            << Foreign::NewerWithJournal;
+        QTest::newRow("another program's, with its journal left") << Foreign::OthersWithJournal;
+        QTest::newRow("newer version of ours, with its journal left") << Foreign::NewerWithJournal;
         QTest::newRow("folder") << Foreign::Folder;
         QTest::newRow("named pipe") << Foreign::Pipe;
         QTest::newRow("below a regular file") << Foreign::BelowAFile;

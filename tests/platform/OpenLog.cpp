@@ -44,12 +44,11 @@ void note(int dir, const char *path)
         line[n++] = '/';
     }
     n += std::snprintf(line + n, sizeof line - size_t(n), "%s\n", path);
-    if (n < int(sizeof line))
-        [[maybe_unused]] const ssize_t written = ::write(logFd, line, size_t(n));
+    if (n >= int(sizeof line) || ::write(logFd, line, size_t(n)) < 0)
+        return;
 }
 
-template <class F>
-F real(const char *name)
+template <class F> F real(const char *name)
 {
     return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }
