@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages wazuna needs to build and run; with --test,
 # also those only make test needs (clang and its sanitizer and libFuzzer
-# runtimes, llvm-symbolizer for readable reports).
+# runtimes, llvm-symbolizer for readable reports; dosfstools and fusefat
+# for a FAT volume to make a database on).
 # Only packages that are missing are installed; run as root (or with sudo).
 set -euo pipefail
 
@@ -17,7 +18,7 @@ packages=(
   xvfb xauth
 )
 if [ "${1:-}" = --test ]; then
-  packages+=(clang libclang-rt-14-dev llvm)
+  packages+=(clang libclang-rt-14-dev llvm dosfstools fusefat)
 fi
 
 missing=()

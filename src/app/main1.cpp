@@ -4,6 +4,7 @@
 #include "csv/CsvTransfer.h"
 #include "db/SetAside.h"
 #include "db/Texts.h"
+#include "db/WholeFile.h"
 #include "dblist/DbListTab.h"
 #include "editing/DeleteTab.h"
 #include "editing/DisplayTab.h"
@@ -36,8 +37,6 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-#include <cstdio>
 
 namespace
 {
@@ -312,7 +311,8 @@ void main1::dbmake_Click()
         return;
     }
     if (!Database(f).create(false, &error)) {
-        ::rename(QFile::encodeName(*aside).constData(), QFile::encodeName(f).constData());
+        // Not over a file another program made there meanwhile.
+        WholeFile::renameNew(QFile::encodeName(*aside), QFile::encodeName(f));
         return cannotCreate(error);
     }
     setDatabase(f);

@@ -1,6 +1,6 @@
 // wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
 // without the window.
-//   wazuna-csv export [--shift-jis] DATABASE FILE
+//   wazuna-csv export [--shift-jis] [--force] DATABASE FILE
 //   wazuna-csv import DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
 #include "CommandLine.h"
@@ -10,8 +10,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 
 using CommandLine::badUsage;
 using CommandLine::line;
@@ -28,7 +31,8 @@ int main(int argc, char *argv[])
         QStringLiteral("export: writes every record of DATABASE to FILE as CSV (UTF-8 with a "
                        "BOM, or Shift_JIS).\n"
                        "import: appends the rows of a CSV or TSV FILE to DATABASE as new "
-                       "records: all of them, or none when a row is refused.\n"
+                       "records: all of them, or none when a row is refused. A DATABASE that "
+                       "does not exist is made first, empty.\n"
                        "Exit status: 0 done, 1 records or rows refused (nothing written or "
                        "added), 2 bad arguments, or a database or file that cannot be read "
                        "or written."));
@@ -37,6 +41,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption shiftJis(
         QStringLiteral("shift-jis"), QStringLiteral("export: Shift_JIS (CP932) instead of UTF-8."));
     parser.addOption(shiftJis);
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("export: replace a FILE that is there (never a SQLite database)."));
+    parser.addOption(force);
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
@@ -57,17 +65,44 @@ int main(int argc, char *argv[])
     if (command == u"import" && parser.isSet(shiftJis))
         return badUsage(QStringLiteral("--shift-jis is for export: import tells the encoding "
                                        "itself"));
+    if (command == u"import" && parser.isSet(force))
+        return badUsage(QStringLiteral("--force is for export: import replaces no file"));
 
-    // A file that is not a database of ours is refused before anything is
-    // written or read.
+    // A newcomer may start from a spreadsheet alone: import makes the
+    // database it is given when there is none.
     const Database db(args.at(1));
     QString error;
+    struct stat st {
+    };
+    if (command == u"import" && ::lstat(QFile::encodeName(db.path()).constData(), &st) != 0 &&
+        errno == ENOENT) {
+        if (!db.create(false, &error)) {
+            line(stderr, QStringLiteral("wazuna-csv: %1: %2").arg(args.at(1), error));
+            return 2;
+        }
+        line(stdout, Texts::databaseCreated(args.at(1)).replace(u'\n', QLatin1StringView(": ")));
+    }
+    // A file that is not a database of ours is refused before anything is
+    // written or read.
     if (!db.count(&error)) {
         line(stderr, QStringLiteral("wazuna-csv: %1: %2").arg(args.at(1), error));
         return 2;
     }
 
     if (command == u"export") {
+        // export and import take the same arguments: a slip must not cost the
+        // user's CSV file, nor another database. The database itself is
+        // refused by the export.
+        const QString out = args.at(2);
+        const QFileInfo target(out);
+        if (target.exists() && !target.isDir() && !CsvTransfer::isDatabaseFile(db, out)) {
+            const bool database = Database::isSqliteFile(out);
+            if (database || !parser.isSet(force)) {
+                problem(Texts::csvNotWritten(out, database ? Texts::Reason::isADatabase()
+                                                           : Texts::Reason::replaceWithForce()));
+                return 2;
+            }
+        }
         const CsvTransfer::Exported done = CsvTransfer::exportTo(
             db, args.at(2),
             parser.isSet(shiftJis) ? CsvTransfer::Encoding::ShiftJis : CsvTransfer::Encoding::Utf8);

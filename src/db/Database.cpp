@@ -10,10 +10,12 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QtEndian>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,66 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
+bool markIsOurs(qint64 appId, qint64 version, QString *error)
+{
+    if (appId != Database::ApplicationId) {
+        setError(error, Texts::Reason::notOurs());
+        return false;
+    }
+    if (version < 1 || version > Database::SchemaVersion) {
+        setError(error, Texts::Reason::newerVersion());
+        return false;
+    }
+    return true;
+}
+
+constexpr QByteArrayView SqliteMagic("SQLite format 3\0", 16);
+
+// The first `size` bytes of a regular file (fewer if it is shorter), read
+// without waiting on a pipe; 0 or the errno of the failure.
+int readHead(const QString &path, qsizetype size, QByteArray &head)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st {
+    };
+    int code = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    head.resize(size);
+    qsizetype got = 0;
+    while (code == 0 && got < size) {
+        const ssize_t n = ::read(fd, head.data() + got, size_t(size - got));
+        if (n < 0 && errno != EINTR)
+            code = errno;
+        else if (n == 0)
+            break;
+        else if (n > 0)
+            got += n;
+    }
+    ::close(fd);
+    head.truncate(got);
+    return code;
+}
+
+// Our mark, read from the file's header without SQLite: a connection that
+// may write rolls back a journal beside the file on its first read, and a
+// journal of another program's file is not ours to touch.
+bool headerIsOurs(const QString &path, QString *error)
+{
+    QByteArray head;
+    if (const int code = readHead(path, 100, head)) {
+        setError(error, Texts::Reason::cannotOpen() +
+                            QStringLiteral("（%1）").arg(Texts::Reason::ofErrno(code)));
+        return false;
+    }
+    if (head.size() < 100 || !head.startsWith(SqliteMagic)) {
+        setError(error, Texts::Reason::notOurs());
+        return false;
+    }
+    return markIsOurs(qFromBigEndian<qint32>(head.constData() + 68),
+                      qFromBigEndian<qint32>(head.constData() + 60), error);
+}
+
 // One open connection; closed when it goes out of scope.
 class Connection
 {
@@ -42,7 +104,9 @@ public:
             sqlite3_close_v2(m_db);
     }
 
-    bool open(const QString &path, int flags, QString *error)
+    // `check`, when given, is asked about the file before SQLite opens it.
+    bool open(const QString &path, int flags, QString *error,
+              bool (*check)(const QString &, QString *) = nullptr)
     {
         const QFileInfo info(path);
         if (path.isEmpty()) {
@@ -62,6 +126,8 @@ public:
             setError(error, Texts::Reason::fileMissing());
             return false;
         }
+        if (check && !check(path, error))
+            return false;
         const QByteArray name = QFile::encodeName(path);
         m_path = path;
         if (sqlite3_open_v2(name.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
@@ -80,15 +146,7 @@ public:
         qint64 version = 0;
         if (!pragma("application_id", appId, error) || !pragma("user_version", version, error))
             return false;
-        if (appId != Database::ApplicationId) {
-            setError(error, Texts::Reason::notOurs());
-            return false;
-        }
-        if (version < 1 || version > Database::SchemaVersion) {
-            setError(error, Texts::Reason::newerVersion());
-            return false;
-        }
-        return hasOurTable(error);
+        return markIsOurs(appId, version, error) && hasOurTable(error);
     }
 
     bool exec(const char *sql, QString *error)
@@ -291,7 +349,7 @@ void stampOf(sqlite3_context *context, int count, sqlite3_value **values)
 
 bool openVerified(Connection &c, const QString &path, int flags, QString *error)
 {
-    if (!c.open(path, flags, error) || !c.verify(error))
+    if (!c.open(path, flags, error, headerIsOurs) || !c.verify(error))
         return false;
     constexpr int Flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
     sqlite3_create_function_v2(c.handle(), "shown", 1, Flags, nullptr, shownText, nullptr, nullptr,
@@ -427,19 +485,22 @@ bool Database::create(bool replace, QString *error, const QList<QaRecord> *recor
     ::chmod(QFile::encodeName(temp.fileName()).constData(), WholeFile::newFileMode());
     const QByteArray from = QFile::encodeName(temp.fileName());
     const QByteArray to = QFile::encodeName(target.absoluteFilePath());
-    // Without `replace`, a file that appeared meanwhile is not overwritten:
-    // link() fails where the name is taken.
-    const bool moved = replace ? std::rename(from.constData(), to.constData()) == 0
-                               : ::link(from.constData(), to.constData()) == 0;
-    if (!moved) {
-        const int code = errno;
+    // Without `replace`, a file that appeared meanwhile is not overwritten.
+    const int code = replace ? (std::rename(from.constData(), to.constData()) == 0 ? 0 : errno)
+                             : WholeFile::renameNew(from, to);
+    if (code != 0) {
         setError(error, Texts::Reason::cannotCreate() +
                             QStringLiteral("（%1）").arg(Texts::Reason::ofErrno(code)));
         return false;
     }
-    if (replace)
-        temp.setAutoRemove(false);
+    temp.setAutoRemove(false);
     return true;
+}
+
+bool Database::isSqliteFile(const QString &path)
+{
+    QByteArray head;
+    return readHead(path, SqliteMagic.size(), head) == 0 && head == SqliteMagic;
 }
 
 std::optional<qint64> Database::count(QString *error) const

@@ -17,8 +17,9 @@ class TextSearch;
 // otherwise they read it read-only. Nothing but that rollback is written by
 // a read. A file is one of ours only when it carries our mark and its tbl1
 // is a table with our four columns; anything else is refused before a
-// record is read. Failures come back as a false/empty result with a reason
-// in *error.
+// record is read, and a file whose header lacks our mark before SQLite
+// opens it, so that another program's journal is never rolled back.
+// Failures come back as a false/empty result with a reason in *error.
 class Database
 {
 public:
@@ -30,6 +31,10 @@ public:
     // What the user is told when a category or question is longer than its
     // column holds; nothing when both fit.
     static std::optional<QString> tooLong(const QString &kind, const QString &quest);
+
+    // Whether `path` is a regular file that SQLite would take for a database,
+    // ours or another program's, by its first bytes.
+    static bool isSqliteFile(const QString &path);
 
     explicit Database(QString path) : m_path(std::move(path)) {}
     const QString &path() const { return m_path; }

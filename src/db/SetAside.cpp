@@ -1,6 +1,7 @@
 #include "SetAside.h"
 
 #include "Texts.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,30 +9,12 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace SetAside
 {
 
 namespace
 {
-
-// Renames without ever replacing a file that is there.
-int renameNew(const QByteArray &from, const QByteArray &to)
-{
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without that rename: a new link fails where the name
-    // is taken.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    ::unlink(from.constData());
-    return 0;
-}
 
 // A place the desktop's trash can: $XDG_DATA_HOME/Trash/files, or a
 // volume's .Trash-UID/files or .Trash/UID/files.
@@ -56,7 +39,7 @@ bool isTrash(const QString &where)
 // "files" folder under the current folder), with its info file.
 void undoMove(const QString &where, const QString &path)
 {
-    if (renameNew(QFile::encodeName(where), QFile::encodeName(path)) != 0)
+    if (WholeFile::renameNew(QFile::encodeName(where), QFile::encodeName(path)) != 0)
         return;
     QDir files = QFileInfo(where).dir();
     QDir top = files;
@@ -96,7 +79,7 @@ std::optional<QString> file(const QString &path, QString *error, bool trash)
         for (int n = 1;; ++n) {
             const QString bak = absolute + QStringLiteral(".bak") +
                                 (n == 1 ? QString() : u'-' + QString::number(n));
-            code = renameNew(from, QFile::encodeName(bak));
+            code = WholeFile::renameNew(from, QFile::encodeName(bak));
             if (code == 0) {
                 went = bak;
                 break;
@@ -119,7 +102,7 @@ std::optional<QString> file(const QString &path, QString *error, bool trash)
     // that will take its name.
     const QByteArray journal = QFile::encodeName(absolute + QStringLiteral("-journal"));
     if (QFileInfo::exists(QFile::decodeName(journal)))
-        renameNew(journal, QFile::encodeName(*went + QStringLiteral("-journal")));
+        WholeFile::renameNew(journal, QFile::encodeName(*went + QStringLiteral("-journal")));
     return went;
 }
 

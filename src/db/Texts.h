@@ -268,6 +268,11 @@ inline QString csvMore(qsizetype count)
 {
     return QStringLiteral("ほか%1件").arg(count);
 }
+// wazuna-csv import made the database it was given, which was not there.
+inline QString databaseCreated(const QString &path)
+{
+    return QStringLiteral("データベースを作成しました\n") + path;
+}
 // Records with characters Shift_JIS cannot carry: "番号N「質問」" each, the
 // first few, then how many more.
 inline QString csvNotInShiftJis(const QStringList &records, qsizetype more)
@@ -344,6 +349,15 @@ inline QString sameNameFile()
 inline QString isTheDatabase()
 {
     return QStringLiteral("データベースファイルそのものです");
+}
+// wazuna-csv export over a file that is there.
+inline QString replaceWithForce()
+{
+    return sameNameFile() + QStringLiteral("。置き換えるときは --force を付けて下さい");
+}
+inline QString isADatabase()
+{
+    return QStringLiteral("SQLite のデータベースファイルです。--force を付けても置き換えません");
 }
 inline QString notOurs()
 {

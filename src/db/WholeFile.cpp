@@ -59,6 +59,53 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+namespace
+{
+
+// Whether `path` still names the file `made` describes.
+bool stillNames(const QByteArray &path, const struct stat &made)
+{
+    struct stat now {
+    };
+    return ::lstat(path.constData(), &now) == 0 && now.st_dev == made.st_dev &&
+           now.st_ino == made.st_ino;
+}
+
+} // namespace
+
+int renameNew(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // Without that rename (NFS, older FUSE volumes): a new link fails where
+    // the name is taken.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    // Nor hard links: the name is taken by an empty file of our own, which
+    // fails where another file is, and only that file is renamed over.
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    struct stat made {
+    };
+    const bool known = ::fstat(fd, &made) == 0;
+    ::close(fd);
+    if (!known || !stillNames(to, made))
+        return EEXIST;
+    if (::rename(from.constData(), to.constData()) == 0)
+        return 0;
+    const int code = errno;
+    if (stillNames(to, made))
+        ::unlink(to.constData());
+    return code;
+}
+
 bool Writer::open(const QString &path, QString *error)
 {
     discard();

@@ -51,4 +51,10 @@ unsigned newFileMode();
 // false with errno set.
 bool writeAll(int fd, const QByteArray &bytes);
 
+// Renames `from` to `to` without ever replacing a file that is there or
+// appears meanwhile, also where the volume has neither that rename nor hard
+// links (FAT, exFAT, SMB, some FUSE volumes). 0, or the errno of the
+// failure; `from` is then where it was.
+int renameNew(const QByteArray &from, const QByteArray &to);
+
 } // namespace WholeFile

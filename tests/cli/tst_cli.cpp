@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -434,6 +435,72 @@ private slots:
             QCOMPARE(imported.status, 0);
             QCOMPARE(records(copy), records(m_db));
         }
+    }
+
+    // wazuna-csv import makes a database that is not there; export replaces
+    // a file only when told to, and never a database.
+    void csvMakesAndKeepsFiles_data()
+    {
+        QTest::addColumn<QStringList>("args"); // in the folder of the database of init()
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<int>("made");      // records in new.mdb; -1: no such file
+        QTest::addColumn<bool>("replaced"); // in.csv, or other.mdb, by an export
+        const QString made = u"データベースを作成しました: new.mdb\n"_s;
+        const QString notWritten = u"ファイルを書き出せませんでした: "_s;
+        QTest::newRow("import into nothing")
+            << QStringList{u"import"_s, u"new.mdb"_s, u"in.csv"_s} << 0
+            << made + u"1件のデータを追加しました\n"_s << QString() << 1 << false;
+        QTest::newRow("import into a missing folder")
+            << QStringList{u"import"_s, u"no/new.mdb"_s, u"in.csv"_s} << 2 << QString()
+            << u"wazuna-csv: no/new.mdb: フォルダーがありません\n"_s << -1 << false;
+        QTest::newRow("import of a bad file into nothing")
+            << QStringList{u"import"_s, u"new.mdb"_s, u"bad.csv"_s} << 1 << made
+            << u"次の行を読み込めないため"_s << 0 << false;
+        QTest::newRow("export over a CSV")
+            << QStringList{u"export"_s, u"faq's.mdb"_s, u"in.csv"_s} << 2 << QString()
+            << notWritten + u"in.csv: "_s + Texts::Reason::replaceWithForce() + u'\n' << -1
+            << false;
+        QTest::newRow("export --force over a CSV")
+            << QStringList{u"export"_s, u"--force"_s, u"faq's.mdb"_s, u"in.csv"_s} << 0
+            << u"4件のデータを書き出しました\n"_s << QString() << -1 << true;
+        QTest::newRow("export --force over another database")
+            << QStringList{u"export"_s, u"--force"_s, u"faq's.mdb"_s, u"other.mdb"_s} << 2
+            << QString() << notWritten + u"other.mdb: "_s + Texts::Reason::isADatabase() + u'\n'
+            << -1 << false;
+        QTest::newRow("--force on import")
+            << QStringList{u"import"_s, u"--force"_s, u"other.mdb"_s, u"in.csv"_s} << 2 << QString()
+            << u"wazuna-csv: --force is for export"_s << -1 << false;
+    }
+
+    void csvMakesAndKeepsFiles()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(int, made);
+        QFETCH(bool, replaced);
+        QVERIFY(writeFile(path(u"in.csv"_s), "\"x,y\",q,a\r\n"));
+        QVERIFY(writeFile(path(u"bad.csv"_s), "nocomma,q,a\r\n"));
+        QVERIFY(Database(path(u"other.mdb"_s)).create(false));
+        const QStringList before = pages(m_tmp->path());
+        QProcess process;
+        process.setWorkingDirectory(m_tmp->path());
+        process.start(QStringLiteral(WAZUNA_CSV), args);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), out);
+        const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(stderrText.startsWith(err) && (err.isEmpty() == stderrText.isEmpty()),
+                 qPrintable(stderrText));
+        QCOMPARE(process.exitCode(), status);
+        QCOMPARE(QFile::exists(path(u"new.mdb"_s)) ? Database(path(u"new.mdb"_s)).count() : -1,
+                 std::optional<qint64>(made));
+        // Every other file as it was, but the one replaced.
+        const QStringList after =
+            pages(m_tmp->path()).filter(QRegularExpression(u"^(?!new\\.mdb)"_s));
+        QCOMPARE(after != before, replaced);
     }
 };
 

@@ -6,14 +6,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +88,72 @@ bool engineSays(const QString &file, const QString &expected)
     return false;
 }
 
+// What the volume under a new file refuses, for createWithoutHardLinks:
+// these stand in for the C library's, whose system calls they make when
+// nothing is to fail. `intruderAt` names the call before which another
+// program puts its file at `intruder`.
+namespace Volume
+{
+int renameErrno = 0;
+int linkErrno = 0;
+QByteArray intruderAt;
+QByteArray intruder;
+
+int fail(const char *call, int code)
+{
+    if (intruder.size() > 0 && intruderAt == call) {
+        writeFile(QFile::decodeName(intruder), "theirs");
+        intruderAt.clear();
+    }
+    if (code == 0)
+        return 0;
+    errno = code;
+    return -1;
+}
+} // namespace Volume
+
+} // namespace
+
+extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *to,
+                         unsigned flags) noexcept
+{
+    if (Volume::fail("renameat2", Volume::renameErrno) != 0)
+        return -1;
+    return int(::syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
+}
+
+extern "C" int link(const char *from, const char *to) noexcept
+{
+    if (Volume::fail("link", Volume::linkErrno) != 0)
+        return -1;
+    return int(::syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0));
+}
+
+namespace
+{
+
+// A FAT image mounted below `folder`, by the kernel on a loop device or
+// else by fusefat; where neither works here, nothing, and why.
+QString mountFat(const QString &folder, QString &why)
+{
+    const auto runs = [](const QString &program, const QStringList &args) {
+        QProcess p;
+        p.start(program, args);
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    };
+    const QString image = folder + u"/fat.img"_s;
+    const QString dir = folder + u"/fat"_s;
+    why = ::geteuid() != 0 ? u"mounting a FAT image needs root"_s
+          : !QDir().mkpath(dir) || !runs(u"mkfs.vfat"_s, {u"-C"_s, image, u"4096"_s})
+              ? u"mkfs.vfat (dosfstools) cannot make a FAT image"_s
+          : runs(u"mount"_s, {u"-t"_s, u"vfat"_s, u"-o"_s, u"loop"_s, image, dir}) ||
+                  runs(u"fusefat"_s, {u"-o"_s, u"rw+"_s, image, dir})
+              ? QString()
+              : u"neither vfat on a loop device nor fusefat mounts a FAT image here"_s;
+    return why.isEmpty() ? dir : QString();
+}
+
 // Files the engine must refuse to read from or write to.
 enum class Foreign {
     Missing,
@@ -95,6 +164,8 @@ enum class Foreign {
     UnmarkedTbl1,
     OursWithoutTbl1,
     NewerVersion,
+    OthersWithJournal,
+    NewerWithJournal,
     Folder,
     Pipe,
     BelowAFile,
@@ -227,6 +298,73 @@ private slots:
         QCOMPARE(error, reason);
         QVERIFY(!QFileInfo::exists(file) || QFileInfo(file).isDir());
         QCOMPARE(snapshot(m_tmp->path()), before);
+    }
+
+    // A new database never takes the place of a file that appears while it
+    // is made, whatever the volume lacks: a rename that keeps what is there,
+    // hard links (FAT, exFAT, SMB), or both; and on a real FAT volume, where
+    // names differing in case are one.
+    void createWithoutHardLinks_data()
+    {
+        QTest::addColumn<bool>("fat");
+        QTest::addColumn<int>("renameErrno");
+        QTest::addColumn<int>("linkErrno");
+        QTest::addColumn<QByteArray>("intruderAt"); // nothing: no file appears
+        QTest::addColumn<QString>("intruder");
+        const QString same = u"hpdata1.mdb"_s;
+        QTest::newRow("a file appears") << false << 0 << 0 << "renameat2"_ba << same;
+        QTest::newRow("no such rename") << false << EINVAL << 0 << QByteArray() << QString();
+        QTest::newRow("no such rename, a file appears")
+            << false << EINVAL << 0 << "link"_ba << same;
+        QTest::newRow("nor hard links") << false << EINVAL << EPERM << QByteArray() << QString();
+        QTest::newRow("nor hard links, a file appears")
+            << false << EINVAL << EPERM << "link"_ba << same;
+        QTest::newRow("FAT volume") << true << 0 << 0 << QByteArray() << QString();
+        QTest::newRow("FAT volume, a file appears in capitals")
+            << true << 0 << 0 << "renameat2"_ba << u"HPDATA1.MDB"_s;
+    }
+
+    void createWithoutHardLinks()
+    {
+        QFETCH(bool, fat);
+        QFETCH(int, renameErrno);
+        QFETCH(int, linkErrno);
+        QFETCH(QByteArray, intruderAt);
+        QFETCH(QString, intruder);
+        QString folder = m_tmp->path();
+        QString why;
+        if (fat && (folder = mountFat(m_tmp->path(), why)).isEmpty())
+            QSKIP(qPrintable(why));
+        const auto unmount = qScopeGuard([&] {
+            if (fat)
+                QProcess::execute(u"umount"_s, {folder});
+        });
+        const QString file = folder + u"/hpdata1.mdb"_s;
+        const auto restore = qScopeGuard([] {
+            Volume::renameErrno = Volume::linkErrno = 0;
+            Volume::intruder.clear();
+        });
+        Volume::renameErrno = renameErrno;
+        Volume::linkErrno = linkErrno;
+        Volume::intruderAt = intruderAt;
+        Volume::intruder = QFile::encodeName(folder + u'/' + intruder);
+
+        QString error;
+        const bool made = Database(file).create(false, &error);
+        Volume::renameErrno = Volume::linkErrno = 0;
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList(intruder.isEmpty() ? u"hpdata1.mdb"_s : intruder));
+        if (intruder.isEmpty()) {
+            QVERIFY2(made, qPrintable(error));
+            QCOMPARE(Database(file).count(&error), std::optional<qint64>(0));
+        } else {
+            QVERIFY(!made);
+            QCOMPARE(error,
+                     Texts::Reason::cannotCreate() + u'（' + Texts::Reason::sameNameFile() + u'）');
+            QFile kept(folder + u'/' + intruder);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), "theirs"_ba);
+        }
     }
 
     // A new database gets what any new file of the user gets, over an old
@@ -549,6 +687,8 @@ private slots:
         QTest::newRow("another program's tbl1") << Foreign::UnmarkedTbl1;
         QTest::newRow("ours without tbl1") << Foreign::OursWithoutTbl1;
         QTest::newRow("newer version of ours") << Foreign::NewerVersion;
+        QTest::newRow("another program's, with its journal left") << Foreign::OthersWithJournal;
+        QTest::newRow("newer version of ours, with its journal left") << Foreign::NewerWithJournal;
         QTest::newRow("folder") << Foreign::Folder;
         QTest::newRow("named pipe") << Foreign::Pipe;
         QTest::newRow("below a regular file") << Foreign::BelowAFile;
@@ -591,6 +731,18 @@ private slots:
         case Foreign::NewerVersion:
             QVERIFY(Database(file).create(false));
             QVERIFY(RawSqlite(file).exec("PRAGMA user_version = 2"));
+            break;
+        case Foreign::OthersWithJournal:
+        case Foreign::NewerWithJournal:
+            // A journal that only its own program may play back.
+            if (what == Foreign::NewerWithJournal)
+                QVERIFY(Database(file).create(false) &&
+                        RawSqlite(file).exec("PRAGMA user_version = 2"));
+            else
+                QVERIFY(RawSqlite(file).exec("CREATE TABLE tbl1 (No INTEGER PRIMARY KEY,"
+                                             " kind, quest, anser)"));
+            QVERIFY(RawSqlite(file).insertRecords(2000));
+            QVERIFY(RawSqlite::killWriterMidTransaction(file));
             break;
         case Foreign::Folder:
             QVERIFY(QDir().mkdir(file));

@@ -19,7 +19,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,18 +39,19 @@ protected:
     void keyPressEvent(QKeyEvent *event) override { passedOn.append(event->key()); }
 };
 
-// The entries, folders aside, that an inotify watch saw opened.
-QStringList openedEntries(int watch)
+// The entries of `folder`, folders aside, that this process opened since
+// the log held `from` bytes: OpenLog, preloaded, notes them.
+QStringList openedEntries(const QString &folder, qint64 from)
 {
+    QFile log(qEnvironmentVariable("WAZUNA_OPEN_LOG"));
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(from))
+        return {u"(no log of opened files)"_s};
     QStringList names;
-    alignas(inotify_event) char buffer[8192];
-    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
-        for (ssize_t at = 0; at < n;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            if (!(event->mask & IN_ISDIR) && event->len > 0)
-                names.append(QFile::decodeName(event->name));
-            at += ssize_t(sizeof(inotify_event) + event->len);
-        }
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        const QFileInfo opened(QFile::decodeName(line));
+        if (!line.isEmpty() && opened.absolutePath() == QDir::cleanPath(folder) && !opened.isDir())
+            names.append(opened.fileName());
+    }
     names.removeDuplicates();
     return names;
 }
@@ -90,9 +90,7 @@ private:
 int browse(const QString &watched, const QString &start)
 {
     QStandardPaths::setTestModeEnabled(true);
-    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch < 0 || inotify_add_watch(watch, QFile::encodeName(watched).constData(), IN_OPEN) < 0)
-        return 2;
+    const qint64 logged = QFileInfo(qEnvironmentVariable("WAZUNA_OPEN_LOG")).size();
     if (!start.isEmpty())
         QSettings(QSettings::UserScope, u"QtProject"_s)
             .setValue(u"FileDialog/lastVisited"_s, QUrl::fromLocalFile(watched).toString());
@@ -101,7 +99,7 @@ int browse(const QString &watched, const QString &start)
     qApp->installEventFilter(&closer);
     QtDialogs dialogs;
     dialogs.saveFileName({u"All Files (*)"_s, u"hpdata1.mdb"_s, initial});
-    for (const QString &name : openedEntries(watch))
+    for (const QString &name : openedEntries(watched, logged))
         std::printf("%s\n", qPrintable(name));
     return 0;
 }
@@ -287,6 +285,11 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"HOME"_s, path(u"home"_s));
         environment.remove(u"XDG_CONFIG_HOME"_s);
+        // What the child opens, and only what it opens.
+        const QString log = path(u"opened.log"_s);
+        QVERIFY(QFile(log).open(QIODevice::WriteOnly));
+        environment.insert(u"WAZUNA_OPEN_LOG"_s, log);
+        environment.insert(u"LD_PRELOAD"_s, QStringLiteral(WAZUNA_OPEN_LOG_SHIM));
         QProcess child;
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), arguments);
