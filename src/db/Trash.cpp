@@ -1,5 +1,7 @@
 #include "Trash.h"
 
+#include "WholeFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -47,20 +49,6 @@ QByteArray variant(const QByteArray &name, int n)
     const qsizetype dot = name.lastIndexOf('.');
     const QByteArray number = '.' + QByteArray::number(n);
     return dot > 0 ? name.left(dot) + number + name.mid(dot) : name + number;
-}
-
-// Renames without replacing a file that is there; where the file system
-// has no such rename, only while nothing is there by that name.
-int renameNew(int fromDir, const QByteArray &from, int toDir, const QByteArray &to)
-{
-    if (::renameat2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    struct stat st;
-    if (::fstatat(toDir, to.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(fromDir, from.constData(), toDir, to.constData()) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -132,7 +120,7 @@ std::unique_ptr<Taken> Taken::take(int dir, const QString &folder, const QString
             const bool noted = ::write(fd, note.constData(), size_t(note.size())) == note.size();
             ::close(fd);
             const QByteArray target = top + "/files/" + inTrash;
-            const int error = noted ? renameNew(dir, name, AT_FDCWD, target) : EIO;
+            const int error = noted ? WholeFile::renameNew(dir, name, AT_FDCWD, target) : EIO;
             if (error == 0) {
                 taken->m_taken = target;
                 taken->m_info = info;
@@ -149,7 +137,7 @@ std::unique_ptr<Taken> Taken::take(int dir, const QString &folder, const QString
         static std::atomic<unsigned> counter{0};
         const QByteArray aside = ".wazuna-removing-" + QByteArray::number(::getpid()) + '-' +
                                  QByteArray::number(++counter);
-        if (const int error = renameNew(dir, name, dir, aside))
+        if (const int error = WholeFile::renameNew(dir, name, dir, aside))
             return fail(error);
         taken->m_taken = aside;
     }
@@ -196,7 +184,7 @@ bool Taken::putBack(int *code)
 {
     m_settled = true;
     const int from = inTrash() ? AT_FDCWD : m_dir;
-    const int error = renameNew(from, m_taken, m_dir, m_name);
+    const int error = WholeFile::renameNew(from, m_taken, m_dir, m_name);
     if (error == 0) {
         forgetInfo();
         return true;
@@ -208,7 +196,7 @@ bool Taken::putBack(int *code)
     if (!inTrash())
         for (int n = 1; n < 1000; ++n) {
             const QByteArray bak = m_name + ".bak" + (n == 1 ? QByteArray() : '-' + QByteArray::number(n));
-            if (renameNew(m_dir, m_taken, m_dir, bak) != EEXIST)
+            if (WholeFile::renameNew(m_dir, m_taken, m_dir, bak) != EEXIST)
                 break;
         }
     return false;

@@ -62,47 +62,53 @@ bool writeAll(int fd, const QByteArray &bytes)
 namespace
 {
 
-// Whether `path` still names the file `made` describes.
-bool stillNames(const QByteArray &path, const struct stat &made)
+// Whether `name` in `dir` still names the file `made` describes.
+bool stillNames(int dir, const QByteArray &name, const struct stat &made)
 {
     struct stat now {
     };
-    return ::lstat(path.constData(), &now) == 0 && now.st_dev == made.st_dev &&
-           now.st_ino == made.st_ino;
+    return ::fstatat(dir, name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+           now.st_dev == made.st_dev && now.st_ino == made.st_ino;
 }
 
 } // namespace
 
 int renameNew(const QByteArray &from, const QByteArray &to)
 {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    return renameNew(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+int renameNew(int fromDir, const QByteArray &from, int toDir, const QByteArray &to)
+{
+    if (::renameat2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
     // Without that rename (NFS, older FUSE volumes): a new link fails where
     // the name is taken.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
+    if (::linkat(fromDir, from.constData(), toDir, to.constData(), 0) == 0) {
+        ::unlinkat(fromDir, from.constData(), 0);
         return 0;
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
         return errno;
     // Nor hard links: the name is taken by an empty file of our own, which
     // fails where another file is, and only that file is renamed over.
-    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd =
+        ::openat(toDir, to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return errno;
     struct stat made {
     };
     const bool known = ::fstat(fd, &made) == 0;
     ::close(fd);
-    if (!known || !stillNames(to, made))
+    if (!known || !stillNames(toDir, to, made))
         return EEXIST;
-    if (::rename(from.constData(), to.constData()) == 0)
+    if (::renameat(fromDir, from.constData(), toDir, to.constData()) == 0)
         return 0;
     const int code = errno;
-    if (stillNames(to, made))
-        ::unlink(to.constData());
+    if (stillNames(toDir, to, made))
+        ::unlinkat(toDir, to.constData(), 0);
     return code;
 }
 

@@ -56,5 +56,8 @@ bool writeAll(int fd, const QByteArray &bytes);
 // links (FAT, exFAT, SMB, some FUSE volumes). 0, or the errno of the
 // failure; `from` is then where it was.
 int renameNew(const QByteArray &from, const QByteArray &to);
+// The same for names in the folders open as `fromDir` and `toDir`
+// (AT_FDCWD: the current folder, or a full path).
+int renameNew(int fromDir, const QByteArray &from, int toDir, const QByteArray &to);
 
 } // namespace WholeFile

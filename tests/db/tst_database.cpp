@@ -122,11 +122,13 @@ extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *t
     return int(::syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
 }
 
-extern "C" int link(const char *from, const char *to) noexcept
+// Links of a name, not those that give a file made without one its name
+// (QTemporaryFile's, through /proc).
+extern "C" int linkat(int fromDir, const char *from, int toDir, const char *to, int flags) noexcept
 {
-    if (Volume::fail("link", Volume::linkErrno) != 0)
+    if (!(flags & AT_SYMLINK_FOLLOW) && Volume::fail("link", Volume::linkErrno) != 0)
         return -1;
-    return int(::syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0));
+    return int(::syscall(SYS_linkat, fromDir, from, toDir, to, flags));
 }
 
 namespace
