@@ -1,5 +1,6 @@
 #include "CsvTransfer.h"
 
+#include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
 #include "db/WholeFile.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -92,8 +94,8 @@ struct Output {
 
 // The rows into `out`; false with the user's words in *message, and
 // *refused set when it is the encoding that refuses them.
-bool generate(const Database &db, Encoding encoding, Output &out, int &records, QString *message,
-              bool *refusedBySjis = nullptr)
+bool generate(const Database &db, Encoding encoding, bool br, Output &out, int &records,
+              QString *message, bool *refusedBySjis = nullptr)
 {
     const bool sjis = encoding == Encoding::ShiftJis;
     Cp932 cp932;
@@ -102,6 +104,7 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
     QStringList refused;
     qsizetype moreRefused = 0;
     QByteArray encoded;
+    QByteArray shown;
     records = 0;
     const auto visit = [&](const Database::Stored &r) {
         const QByteArray no = QByteArray::number(r.no);
@@ -111,10 +114,15 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
             out.bytes.append(',');
             appendField(out.bytes, wellFormed(r.quest, encoded));
             out.bytes.append(',');
-            appendField(out.bytes, wellFormed(r.anser, encoded));
+            if (br) {
+                shown = AnswerText::brhiku(wellFormed(r.anser, encoded), true);
+                appendField(out.bytes, shown);
+            } else {
+                appendField(out.bytes, wellFormed(r.anser, encoded));
+            }
         } else {
             const std::array<QString, 3> texts{Database::text(r.kind), Database::text(r.quest),
-                                               Database::text(r.anser)};
+                                               AnswerText::brhiku(Database::text(r.anser), br)};
             if (!cp932.holds(texts[0]) || !cp932.holds(texts[1]) || !cp932.holds(texts[2])) {
                 if (refused.size() < RefusedShown)
                     refused.append(QStringLiteral("番号%1「%2」").arg(r.no).arg(texts[1]));
@@ -155,25 +163,6 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
 }
 
 // ---- Reading ----
-
-// Answers are stored with CR LF, as the answer box gives them. A file whose
-// lines end in LF alone (as spreadsheets save on this system) means CR LF by
-// each LF: kept bare, the answer box would read such a record back wrongly
-// (<br> before a bare LF is not taken off, and is added again on ④).
-QString crlfLineBreaks(QString text)
-{
-    if (!text.contains(u'\n'))
-        return text;
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\n' && (i == 0 || text.at(i - 1) != u'\r'))
-            out.append(u'\r');
-        out.append(c);
-    }
-    return out;
-}
 
 // How much of `bytes` ends on a whole UTF-8 sequence: a sequence cut by
 // the end of a block is checked with the next block.
@@ -258,7 +247,8 @@ class Rows
 public:
     using Emit = std::function<bool(const QaRecord &)>;
 
-    Rows(char separator, bool utf8, Emit sink) : m_utf8(utf8), m_emit(std::move(sink))
+    Rows(char separator, bool utf8, bool br, Emit sink)
+        : m_utf8(utf8), m_br(br), m_emit(std::move(sink))
     {
         csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
         csv_set_delim(&m_parser, static_cast<unsigned char>(separator));
@@ -340,8 +330,6 @@ private:
             return;
         }
         const qint64 line = m_rowLine;
-        if (line == 1)
-            m_lfFile = end == '\n';
         lineBreak(end);
         // Empty lines are allowed only at the end.
         if (m_blankLine != 0) {
@@ -407,7 +395,8 @@ private:
             return;
         }
         QaRecord record{0, std::move(*texts[0]), std::move(*texts[1]),
-                        m_lfFile ? crlfLineBreaks(std::move(*texts[2])) : std::move(*texts[2])};
+                        m_br ? AnswerText::brplus(AnswerText::crlfBreaks(*texts[2]), true)
+                             : std::move(*texts[2])};
         if (record.kind.isEmpty() || record.quest.isEmpty() || record.anser.isEmpty())
             problem(line, Texts::noInput());
         else if (!CategoryKey::isWellFormed(record.kind))
@@ -428,6 +417,7 @@ private:
 
     csv_parser m_parser{};
     const bool m_utf8;
+    const bool m_br;
     Emit m_emit;
     Cp932Decoder m_cp932;
     std::array<std::string, 4> m_fields; // the first four; more are only counted
@@ -437,7 +427,6 @@ private:
     qint64 m_rowLine = 1;                // where the row being read began
     qint64 m_blankLine = 0;              // the first empty line not yet followed by a row
     bool m_afterCr = false;
-    bool m_lfFile = false; // the first line ends in LF alone
     bool m_malformed = false;
     bool m_notStored = false;
     QStringList m_problems;
@@ -508,11 +497,12 @@ QByteArrayView withoutBom(QByteArrayView bytes)
 
 } // namespace
 
-std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message)
+std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, bool br,
+                                      QString *message)
 {
     Output out;
     int records = 0;
-    if (!generate(db, encoding, out, records, message))
+    if (!generate(db, encoding, br, out, records, message))
         return std::nullopt;
     return out.bytes;
 }
@@ -526,7 +516,7 @@ bool isDatabaseFile(const Database &db, const QString &path)
            a.st_ino == b.st_ino;
 }
 
-Exported exportTo(const Database &db, const QString &path, Encoding encoding)
+Exported exportTo(const Database &db, const QString &path, Encoding encoding, bool br)
 {
     Exported result;
     WholeFile::Writer file;
@@ -544,7 +534,7 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
     Output out;
     out.flush = [&file](const QByteArray &bytes) { return file.write(bytes); };
     int records = 0;
-    if (!generate(db, encoding, out, records, &result.message, &result.refused))
+    if (!generate(db, encoding, br, out, records, &result.message, &result.refused))
         return result;
     // A failed write is reported by the commit, which then drops the file.
     file.write(out.bytes);
@@ -558,14 +548,14 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
     return result;
 }
 
-Parsed parse(const QByteArray &bytes, bool tsvByName)
+Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
 {
     const bool utf8 = bytes.isValidUtf8();
     const QByteArrayView text = utf8 ? withoutBom(bytes) : QByteArrayView(bytes);
     FirstLine first;
     first.scan(text);
     Parsed parsed;
-    Rows rows(first.separator(tsvByName), utf8, [&parsed](const QaRecord &record) {
+    Rows rows(first.separator(tsvByName), utf8, br, [&parsed](const QaRecord &record) {
         parsed.records.append(record);
         return true;
     });
@@ -575,7 +565,7 @@ Parsed parse(const QByteArray &bytes, bool tsvByName)
     return parsed;
 }
 
-Imported importFrom(const Database &db, const QString &path, const Progress &progress)
+Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress)
 {
     Imported result;
     Source source;
@@ -611,7 +601,7 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
     bool readFailed = false;
     qsizetype problems = 0;
     const auto produce = [&](const Database::Store &store) {
-        Rows rows(first.separator(tsvByName), utf8, store);
+        Rows rows(first.separator(tsvByName), utf8, br, store);
         qint64 done = 0;
         QByteArray block;
         qsizetype got;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,7 @@ private slots:
     void roundTrip_data()
     {
         QTest::addColumn<int>("encoding");
+        QTest::addColumn<bool>("br");
         QTest::addColumn<Records>("records");
         const Records common{
             {0, u"sub1,初級編"_s, u"改行は？"_s, u"一行目<br>\r\n二行目\r\n\r\n四行目"_s},
@@ -76,10 +78,19 @@ private slots:
             {0, u"sub4,ｶﾀｶﾅ"_s, u"ﾊﾝｶｸｶﾀｶﾅ？"_s, u"ｱｲｳｴｵ｡｢｣"_s},
             {0, u"sub5,lone CR"_s, u"CRだけ"_s, u"x\ry\r"_s},
         };
-        QTest::newRow("utf8") << int(CsvTransfer::Encoding::Utf8)
-                              << (Records(common) << QaRecord{0, u"sub6,絵文字😀"_s, u"𠮷野家？"_s,
-                                                              u"\uFEFF先頭のBOM😀\r\n〜～"_s});
-        QTest::newRow("shift_jis") << int(CsvTransfer::Encoding::ShiftJis) << common;
+        QTest::newRow("utf8, as stored")
+            << int(CsvTransfer::Encoding::Utf8) << false
+            << (Records(common) << QaRecord{0, u"sub6,絵文字😀"_s, u"𠮷野家？"_s,
+                                            u"\uFEFF先頭のBOM😀\r\n〜～"_s});
+        QTest::newRow("shift_jis, as stored")
+            << int(CsvTransfer::Encoding::ShiftJis) << false << common;
+        // As the input tab stores answers: the file shows plain breaks.
+        const Records typed{
+            {0, u"sub1,初級編"_s, u"改行は？"_s, u"一行目<br>\r\n<br>\r\n三行目<br>\r\n"_s},
+            {0, u"sub2,\"引用\""_s, u"<br>の後ろ"_s, u"<br>a<BR><br>\r\n\"<br>\r\n\","_s},
+        };
+        QTest::newRow("utf8, <br>") << int(CsvTransfer::Encoding::Utf8) << true << typed;
+        QTest::newRow("shift_jis, <br>") << int(CsvTransfer::Encoding::ShiftJis) << true << typed;
     }
 
     // Written, read back into an empty database: the same texts in the same
@@ -87,11 +98,12 @@ private slots:
     void roundTrip()
     {
         QFETCH(int, encoding);
+        QFETCH(bool, br);
         QFETCH(Records, records);
         const Database from = fresh(records);
         const QString path = m_dir.filePath(u"out%1.csv"_s.arg(encoding));
         const CsvTransfer::Exported exported =
-            CsvTransfer::exportTo(from, path, CsvTransfer::Encoding(encoding));
+            CsvTransfer::exportTo(from, path, CsvTransfer::Encoding(encoding), br);
         QVERIFY2(exported.ok, qPrintable(exported.message));
         QCOMPARE(exported.records, records.size());
         QCOMPARE(exported.message, u"%1件のデータを書き出しました"_s.arg(records.size()));
@@ -104,15 +116,17 @@ private slots:
                                       : sjis(u"No,種類,質問,答え\r\n"_s);
         QVERIFY(bytes.startsWith(header));
         QVERIFY(bytes.endsWith("\r\n"));
-        if (encoding == int(CsvTransfer::Encoding::Utf8))
+        QCOMPARE(bytes.contains("<br>\r\n"), !br);
+        if (encoding == int(CsvTransfer::Encoding::Utf8) && !br)
             QVERIFY(bytes.contains("\r\n3,\"sub2,\"\"引用\"\",符\",\"\"\"引用\"\"の質問, "
                                    "カンマ\",\"\"\"\"\"\r\n\"\",\"\"\"\r\n"));
-        QCOMPARE(CsvTransfer::exportBytes(from, CsvTransfer::Encoding(encoding), nullptr), bytes);
+        QCOMPARE(CsvTransfer::exportBytes(from, CsvTransfer::Encoding(encoding), br, nullptr),
+                 bytes);
 
         const Database to = fresh();
         qint64 done = 0;
         const CsvTransfer::Imported imported =
-            CsvTransfer::importFrom(to, path, [&done, &bytes](qint64 at, qint64 total) {
+            CsvTransfer::importFrom(to, path, br, [&done, &bytes](qint64 at, qint64 total) {
                 QCOMPARE_GT(at, done);
                 QCOMPARE(total, bytes.size());
                 done = at;
@@ -134,7 +148,7 @@ private slots:
         const QString path = file(u"old.csv"_s, "old");
         const QStringList before = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
         const CsvTransfer::Exported exported =
-            CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::ShiftJis);
+            CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::ShiftJis, true);
         QVERIFY(!exported.ok && exported.refused);
         QCOMPARE(exported.message,
                  u"Shift_JISで書けない文字を含むデータがあるため、書き出しませんでした\n"
@@ -145,15 +159,16 @@ private slots:
         QCOMPARE(f.readAll(), "old"_ba);
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), before);
         QString message;
-        QVERIFY(!CsvTransfer::exportBytes(db, CsvTransfer::Encoding::ShiftJis, &message));
+        QVERIFY(!CsvTransfer::exportBytes(db, CsvTransfer::Encoding::ShiftJis, true, &message));
         QCOMPARE(message, exported.message);
         // The same records go out as UTF-8.
-        QVERIFY(CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::Utf8).ok);
+        QVERIFY(CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::Utf8, true).ok);
     }
 
     void importFiles_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("br");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Records>("added");
         QTest::addColumn<QStringList>("problems");
@@ -162,45 +177,58 @@ private slots:
         const QByteArray body = "\"s1,一\",問1,答1\r\n\"s2,二\",問2,\"答\r\n2\"\r\n";
 
         QTest::newRow("utf8 bom, header")
-            << u"a.csv"_s
+            << u"a.csv"_s << false
             << "\xEF\xBB\xBFNo,種類,質問,答え\r\n"_ba + "7,\"s1,一\",問1,答1\n"
                                                         "9,\"s2,二\",問2,\"答\r\n2\"\n\n\r\n\r\n"
             << two << QStringList();
         QTest::newRow("utf8, no header, no final break")
-            << u"a.csv"_s << "\"s1,一\",問1,答1\n\"s2,二\",問2,\"答\r\n2\""_ba << two
+            << u"a.csv"_s << false << "\"s1,一\",問1,答1\n\"s2,二\",問2,\"答\r\n2\""_ba << two
             << QStringList();
         QTest::newRow("english header, blanks trimmed")
-            << u"a.txt"_s << " No , kind,quest ,anser\n1,\"s1,一\",問1,答1\n"_ba << two.mid(0, 1)
+            << u"a.txt"_s << false << " No , kind,quest ,anser\n1,\"s1,一\",問1,答1\n"_ba
+            << two.mid(0, 1) << QStringList();
+        // Every break in an answer is one line break, whatever the rows end
+        // in: as the answer box stores it, with "<br>"; byte for byte without.
+        QTest::newRow("rows in CR LF, LF in cells, as Excel writes")
+            << u"a.csv"_s << true
+            << "種類,質問,答え\r\n\"s1,一\",q,\"a\nb\"\r\n\"s1,一\",r,\"c\r\nd\"\r\n"_ba
+            << Records{{0, u"s1,一"_s, u"q"_s, u"a<br>\r\nb"_s},
+                       {0, u"s1,一"_s, u"r"_s, u"c<br>\r\nd"_s}}
             << QStringList();
-        // Lines ending in LF alone, as a spreadsheet saves them here: each
-        // LF in an answer is the CR LF the answer box stores.
-        QTest::newRow("lines in LF, as a spreadsheet saves")
-            << u"a.csv"_s << "種類,質問,答え\n\"s1,一\",\"問\n1\",\"a<br>\nb\r\n\n\rc\"\n"_ba
-            << Records{{0, u"s1,一"_s, u"問\n1"_s, u"a<br>\r\nb\r\n\r\n\rc"_s}} << QStringList();
+        const QByteArray breaks = "\"s1,一\",\"問\n1\",\"a<br>\nb\r\n\n\rc\r\"\n"_ba;
+        QTest::newRow("rows in LF, breaks of every kind")
+            << u"a.csv"_s << true << breaks
+            << Records{{0, u"s1,一"_s, u"問\n1"_s,
+                        u"a<br><br>\r\nb<br>\r\n<br>\r\n<br>\r\nc<br>\r\n"_s}}
+            << QStringList();
+        QTest::newRow("breaks of every kind, as stored")
+            << u"a.csv"_s << false << breaks
+            << Records{{0, u"s1,一"_s, u"問\n1"_s, u"a<br>\nb\r\n\n\rc\r"_s}} << QStringList();
         QTest::newRow("cp932, header without No")
-            << u"a.csv"_s
+            << u"a.csv"_s << false
             << sjis(u"種類,質問,答え\r\n\"ｶﾅ,半角\",ｱｲｳ,答え\r\n\"s2,二\",問2,\"答\r\n2\"\r\n"_s)
             << Records{{0, u"ｶﾅ,半角"_s, u"ｱｲｳ"_s, u"答え"_s}, two[1]} << QStringList();
         QTest::newRow("cp932 raw bytes")
-            << u"a.csv"_s << "\"s,\xB1\",\x8E\xBF\x96\xE2,\x93\x9A\n"_ba
+            << u"a.csv"_s << false << "\"s,\xB1\",\x8E\xBF\x96\xE2,\x93\x9A\n"_ba
             << Records{{0, u"s,ｱ"_s, u"質問"_s, u"答"_s}} << QStringList();
         QTest::newRow("tab by name")
-            << u"a.TSV"_s << "s1,一\t問1\t答1\n"_ba << two.mid(0, 1) << QStringList();
+            << u"a.TSV"_s << false << "s1,一\t問1\t答1\n"_ba << two.mid(0, 1) << QStringList();
         QTest::newRow("tab by first line")
-            << u"a.csv"_s << "種類\t質問\t答え\n\"s1,一\"\t問1\t答1\n"_ba << two.mid(0, 1)
+            << u"a.csv"_s << false << "種類\t質問\t答え\n\"s1,一\"\t問1\t答1\n"_ba << two.mid(0, 1)
             << QStringList();
         QTest::newRow("unclosed quote")
-            << u"a.csv"_s << "\"s1,一\",問1,\"答\n2\"\n\"s1,x\",q,\"never closed\r\nmore\n"_ba
-            << Records() << QStringList{u"3行目: 引用符（\"）が閉じられていません"_s};
+            << u"a.csv"_s << false
+            << "\"s1,一\",問1,\"答\n2\"\n\"s1,x\",q,\"never closed\r\nmore\n"_ba << Records()
+            << QStringList{u"3行目: 引用符（\"）が閉じられていません"_s};
         QTest::newRow("stray quote")
-            << u"a.csv"_s << "\"s1,一\",問1,答1\n\"s1,x\",q\"q,a\n"_ba << Records()
+            << u"a.csv"_s << false << "\"s1,一\",問1,答1\n\"s1,x\",q\"q,a\n"_ba << Records()
             << QStringList{u"2行目: 引用符（\"）の使い方が正しくありません"_s};
         QTest::newRow("category without comma")
-            << u"a.csv"_s << body + "\"s3,x\",q,\"a\r\nb\rc\"\r\nsub3,q,a\r\n"
+            << u"a.csv"_s << false << body + "\"s3,x\",q,\"a\r\nb\rc\"\r\nsub3,q,a\r\n"
             << Records()
             << QStringList{u"7行目: 種類フォーマットが違います。半角カンマで区切られていません"_s};
         QTest::newRow("empty answer, wrong count, blank line, too long")
-            << u"a.csv"_s
+            << u"a.csv"_s << false
             << body + "\"s3,x\",q,\n\"s3,x\",q\n\n\"s3,x\",q,a,d\n" + "\"s," + QByteArray(99, 'k') +
                    "\",q,a\n"
             << Records()
@@ -218,7 +246,7 @@ private slots:
                                                                                                 4));
         }
         QTest::newRow("twelve refused")
-            << u"a.csv"_s << many << Records() << (tenShown << u"ほか2件"_s);
+            << u"a.csv"_s << false << many << Records() << (tenShown << u"ほか2件"_s);
     }
 
     // Files written by hand: appended after what the database held, or,
@@ -226,12 +254,13 @@ private slots:
     void importFiles()
     {
         QFETCH(QString, name);
+        QFETCH(bool, br);
         QFETCH(QByteArray, bytes);
         QFETCH(Records, added);
         QFETCH(QStringList, problems);
         const QaRecord held{0, u"s0,前"_s, u"既存"_s, u"あり"_s};
         const Database db = fresh({held});
-        const CsvTransfer::Imported imported = CsvTransfer::importFrom(db, file(name, bytes));
+        const CsvTransfer::Imported imported = CsvTransfer::importFrom(db, file(name, bytes), br);
         QCOMPARE(imported.problems, problems);
         QCOMPARE(imported.failure, QString());
         QCOMPARE(imported.ok, problems.isEmpty());
@@ -239,7 +268,7 @@ private slots:
         QCOMPARE(readAll(db), Records{held} + added);
 
         const CsvTransfer::Parsed parsed =
-            CsvTransfer::parse(bytes, name.endsWith(u".tsv"_s, Qt::CaseInsensitive));
+            CsvTransfer::parse(bytes, name.endsWith(u".tsv"_s, Qt::CaseInsensitive), br);
         QCOMPARE(parsed.problems, problems);
         if (problems.isEmpty())
             QCOMPARE(parsed.records, added);
@@ -282,7 +311,7 @@ private slots:
         const QStringList before = snapshot(folder.path());
         const auto exportIt = [&] {
             const CsvTransfer::Exported exported =
-                CsvTransfer::exportTo(db, path, CsvTransfer::Encoding(encoding));
+                CsvTransfer::exportTo(db, path, CsvTransfer::Encoding(encoding), true);
             return std::make_pair(exported.ok, exported.message);
         };
 
@@ -295,7 +324,8 @@ private slots:
         QCOMPARE(exportIt(), std::make_pair(true, u"3件のデータを書き出しました"_s));
         const QByteArray bytes = readFile(path);
         QCOMPARE_GT(bytes.size(), limit);
-        QVERIFY(bytes == CsvTransfer::exportBytes(db, CsvTransfer::Encoding(encoding), nullptr));
+        QVERIFY(bytes ==
+                CsvTransfer::exportBytes(db, CsvTransfer::Encoding(encoding), true, nullptr));
         QCOMPARE(snapshot(folder.path()).size(), 1);
     }
 
@@ -303,15 +333,15 @@ private slots:
     {
         const Database db = fresh();
         const CsvTransfer::Imported missing =
-            CsvTransfer::importFrom(db, m_dir.filePath(u"none.csv"_s));
+            CsvTransfer::importFrom(db, m_dir.filePath(u"none.csv"_s), true);
         QVERIFY(!missing.ok);
         QVERIFY(missing.failure.startsWith(u"ファイルを読み込めませんでした\n"_s));
         const CsvTransfer::Imported noDb = CsvTransfer::importFrom(
-            Database(m_dir.filePath(u"none.mdb"_s)), file(u"ok.csv"_s, "\"a,b\",c,d\n"));
+            Database(m_dir.filePath(u"none.mdb"_s)), file(u"ok.csv"_s, "\"a,b\",c,d\n"), true);
         QVERIFY(!noDb.ok);
         QVERIFY(noDb.failure.startsWith(u"データを追加できませんでした\n"_s));
         const CsvTransfer::Exported toFolder =
-            CsvTransfer::exportTo(db, m_dir.path(), CsvTransfer::Encoding::Utf8);
+            CsvTransfer::exportTo(db, m_dir.path(), CsvTransfer::Encoding::Utf8, true);
         QVERIFY(!toFolder.ok && !toFolder.refused);
         QVERIFY(toFolder.message.startsWith(u"ファイルを書き出せませんでした\n"_s));
     }
