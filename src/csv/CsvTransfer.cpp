@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -265,15 +266,24 @@ public:
     // False once reading must stop: a malformed file or a record not stored.
     bool feed(QByteArrayView bytes)
     {
-        if (stopped())
-            return false;
-        const size_t done =
-            csv_parse(&m_parser, bytes.data(), size_t(bytes.size()), onField, onRow, this);
-        if (done < size_t(bytes.size())) {
-            problem(m_rowLine, csv_error(&m_parser) == CSV_EPARSE
-                                   ? Texts::csvBadQuote()
-                                   : QString::fromLocal8Bit(csv_strerror(csv_error(&m_parser))));
-            m_malformed = true;
+        // A piece at a time: a field growing past the limit is caught while
+        // the parser holds little more than the limit.
+        constexpr qsizetype Piece = 1 << 16;
+        for (qsizetype at = 0; at < bytes.size() && !stopped(); at += Piece) {
+            const QByteArrayView piece = bytes.sliced(at, std::min(Piece, bytes.size() - at));
+            const size_t done =
+                csv_parse(&m_parser, piece.data(), size_t(piece.size()), onField, onRow, this);
+            if (stopped())
+                break;
+            if (done < size_t(piece.size())) {
+                problem(m_rowLine,
+                        csv_error(&m_parser) == CSV_EPARSE
+                            ? Texts::csvBadQuote()
+                            : QString::fromLocal8Bit(csv_strerror(csv_error(&m_parser))));
+                m_malformed = true;
+            } else if (m_parser.entry_pos > size_t(FieldLimit)) {
+                tooLong();
+            }
         }
         return !stopped();
     }
@@ -305,6 +315,13 @@ private:
 
     void field(const char *data, size_t size)
     {
+        if (stopped())
+            return;
+        if (size > size_t(FieldLimit)) {
+            tooLong();
+            return;
+        }
+        m_nul = m_nul || std::memchr(data, 0, size);
         if (m_count < qsizetype(m_fields.size()))
             m_fields[size_t(m_count)].assign(data, size);
         ++m_count;
@@ -318,6 +335,8 @@ private:
     // `end` is the CR or LF that ended the row, or -1 at the end of the file.
     void rowEnd(int end)
     {
+        if (stopped())
+            return;
         if (m_count == 0) {
             // Outside any row: the LF of a CR LF, or an empty line.
             if (end == '\n' && m_afterCr) {
@@ -338,6 +357,7 @@ private:
         }
         row(line);
         m_count = 0;
+        m_nul = false;
     }
 
     void lineBreak(int end)
@@ -384,6 +404,11 @@ private:
             if (header)
                 return;
         }
+        // The input tab can store no NUL, and a page cannot carry one.
+        if (m_nul) {
+            problem(line, Texts::csvNul());
+            return;
+        }
         if (m_count != m_columns) {
             problem(line, Texts::csvFieldCount(m_columns, m_count));
             return;
@@ -408,6 +433,13 @@ private:
             m_notStored = true;
     }
 
+    // Reading stops there: the field is not held any longer.
+    void tooLong()
+    {
+        problem(m_rowLine, Texts::csvFieldTooLong(FieldLimit));
+        m_malformed = true;
+    }
+
     void problem(qint64 line, const QString &reason)
     {
         if (m_problems.size() < ProblemsShown)
@@ -427,6 +459,7 @@ private:
     qint64 m_rowLine = 1;                // where the row being read began
     qint64 m_blankLine = 0;              // the first empty line not yet followed by a row
     bool m_afterCr = false;
+    bool m_nul = false; // in the row being read
     bool m_malformed = false;
     bool m_notStored = false;
     QStringList m_problems;
@@ -453,22 +486,33 @@ public:
             *error = Texts::Reason::noFileName();
             return false;
         }
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info {
-        };
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
-            *error = Texts::Reason::ofErrno(errno);
-            return false;
-        }
-        if (S_ISDIR(info.st_mode) || !S_ISREG(info.st_mode)) {
-            *error = S_ISDIR(info.st_mode) ? Texts::Reason::isFolder() : Texts::Reason::notAFile();
-            return false;
-        }
-        m_size = info.st_size;
+        // Looked at before it is opened: opening a named pipe waits for a
+        // writer, for good. Opened without waiting all the same, should one
+        // take the file's place meanwhile.
+        const QByteArray name = QFile::encodeName(path);
+        if (::stat(name.constData(), &m_seen) != 0 || !plain(error))
+            return fail(error);
+        m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (m_fd < 0 || ::fstat(m_fd, &m_seen) != 0 || !plain(error))
+            return fail(error);
         return true;
     }
 
-    qint64 size() const { return m_size; }
+    qint64 size() const { return m_seen.st_size; }
+
+    // Whether the second reading read the bytes of the first, and nothing
+    // wrote to the file since it was opened. The times alone could miss a
+    // write within the clock's tick.
+    bool unchanged() const
+    {
+        struct stat now {
+        };
+        return m_hash == m_firstHash && ::fstat(m_fd, &now) == 0 && now.st_size == m_seen.st_size &&
+               now.st_mtim.tv_sec == m_seen.st_mtim.tv_sec &&
+               now.st_mtim.tv_nsec == m_seen.st_mtim.tv_nsec &&
+               now.st_ctim.tv_sec == m_seen.st_ctim.tv_sec &&
+               now.st_ctim.tv_nsec == m_seen.st_ctim.tv_nsec;
+    }
 
     // Appends up to a block to `buffer`; 0 at the end, -1 with errno.
     qsizetype read(QByteArray &buffer)
@@ -480,15 +524,68 @@ public:
             n = ::read(m_fd, buffer.data() + had, size_t(Block));
         while (n < 0 && errno == EINTR);
         buffer.resize(had + (n > 0 ? n : 0));
+        if (n > 0)
+            m_hash = qHash(QByteArrayView(buffer).sliced(had), m_hash);
         return n;
     }
 
-    bool rewind() { return ::lseek(m_fd, 0, SEEK_SET) == 0; }
+    bool rewind()
+    {
+        m_firstHash = m_hash;
+        m_hash = 0;
+        return ::lseek(m_fd, 0, SEEK_SET) == 0;
+    }
 
 private:
+    bool plain(QString *error) const
+    {
+        if (S_ISREG(m_seen.st_mode))
+            return true;
+        *error = S_ISDIR(m_seen.st_mode) ? Texts::Reason::isFolder() : Texts::Reason::notAFile();
+        errno = 0;
+        return false;
+    }
+    // After plain() (errno 0) or a call that set errno.
+    static bool fail(QString *error)
+    {
+        if (errno != 0)
+            *error = Texts::Reason::ofErrno(errno);
+        return false;
+    }
+
     int m_fd = -1;
-    qint64 m_size = 0;
+    struct stat m_seen {
+    };
+    // Of the bytes read so far, and of the whole first reading: both read a
+    // block at a time, so alike when the bytes are.
+    size_t m_hash = 0;
+    size_t m_firstHash = 0;
 };
+
+// Why bytes that begin so are not a CSV file at all; empty when they may be.
+QString notCsv(QByteArrayView head)
+{
+    // Zip (.xlsx, .ods) and the compound file of .xls.
+    if (head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06") ||
+        head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return Texts::csvNotCsv();
+    if (head.startsWith("\xFF\xFE"))
+        return Texts::csvUtf16(QStringLiteral("UTF-16LE"));
+    if (head.startsWith("\xFE\xFF"))
+        return Texts::csvUtf16(QStringLiteral("UTF-16BE"));
+    // Without a byte-order mark: the NUL of every ASCII character, always on
+    // the same side of the pair, where neither UTF-8 nor Shift_JIS has any.
+    const QByteArrayView sample = head.first(std::min<qsizetype>(head.size(), 1024) & ~1);
+    qsizetype nul[2] = {0, 0};
+    for (qsizetype i = 0; i < sample.size(); ++i)
+        nul[i % 2] += sample[i] == 0;
+    const qsizetype pairs = sample.size() / 2;
+    for (const int side : {0, 1})
+        if (pairs >= 2 && nul[1 - side] == 0 && nul[side] * 4 >= pairs)
+            return Texts::csvUtf16(side == 1 ? QStringLiteral("UTF-16LE")
+                                             : QStringLiteral("UTF-16BE"));
+    return {};
+}
 
 QByteArrayView withoutBom(QByteArrayView bytes)
 {
@@ -550,11 +647,14 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding, bo
 
 Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
 {
+    Parsed parsed;
+    parsed.failure = notCsv(bytes);
+    if (!parsed.failure.isEmpty())
+        return parsed;
     const bool utf8 = bytes.isValidUtf8();
     const QByteArrayView text = utf8 ? withoutBom(bytes) : QByteArrayView(bytes);
     FirstLine first;
     first.scan(text);
-    Parsed parsed;
     Rows rows(first.separator(tsvByName), utf8, br, [&parsed](const QaRecord &record) {
         parsed.records.append(record);
         return true;
@@ -585,7 +685,11 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
     FirstLine first;
     QByteArray buffer;
     qsizetype n;
-    while ((n = source.read(buffer)) > 0) {
+    for (bool head = true; (n = source.read(buffer)) > 0; head = false) {
+        if (const QString why = head ? notCsv(buffer) : QString(); !why.isEmpty()) {
+            result.failure = Texts::csvNotRead(path, why);
+            return result;
+        }
         first.scan(buffer);
         const qsizetype whole = wholeSequences(buffer);
         utf8 = utf8 && QByteArrayView(buffer).first(whole).isValidUtf8();
@@ -620,6 +724,13 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
             return false;
         }
         rows.finish();
+        // The encoding was told from the bytes of the first reading: the
+        // second must have read the same.
+        if (!source.unchanged()) {
+            readFailed = true;
+            error = Texts::Reason::changedWhileRead();
+            return false;
+        }
         result.problems = rows.problems();
         problems = rows.problemCount();
         return problems == 0 && !rows.notStored();

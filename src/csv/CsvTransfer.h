@@ -48,9 +48,15 @@ struct Imported {
 };
 using Progress = std::function<void(qint64 done, qint64 total)>;
 // Appends the file's rows as new records, in file order, in one
-// transaction: all of them or, when any row is refused, none.
+// transaction: all of them or, when any row is refused, none. Refused whole:
+// what is not a plain file, a spreadsheet's own format, UTF-16, a file that
+// changes while it is read. Refused by line: a NUL, a field over FieldLimit.
 Imported importFrom(const Database &db, const QString &path, bool br,
                     const Progress &progress = {});
+
+// Bytes of one field, at most: far more than the 65,535 characters of a memo
+// field of a Jet database, and little enough to hold.
+constexpr qsizetype FieldLimit = 4 * 1024 * 1024;
 
 // Whether `path` is the database's own file (by any name): never written
 // as CSV, nor read as one.
@@ -66,6 +72,7 @@ std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, boo
 struct Parsed {
     QList<QaRecord> records;
     QStringList problems;
+    QString failure; // not CSV at all: why
 };
 Parsed parse(const QByteArray &bytes, bool tsvByName, bool br);
 

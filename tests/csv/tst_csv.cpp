@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using Records = QList<QaRecord>;
 
@@ -245,6 +249,22 @@ private slots:
                     u"%1行目: 種類フォーマットが違います。半角カンマで区切られていません"_s.arg(i +
                                                                                                 4));
         }
+        // No NUL is stored; no field is held past the limit, nor read on.
+        QTest::newRow("NUL") << u"a.csv"_s << true
+                             << "\"s1,一\",q\0,a\r\n\"s,x\",q,a\r\nn\0,q,\"a\r\n\0\"\r\n"_ba
+                             << Records()
+                             << QStringList{u"1行目: NUL文字（0x00）があります"_s,
+                                            u"3行目: NUL文字（0x00）があります"_s};
+        const QByteArray limit(CsvTransfer::FieldLimit, 'x');
+        QTest::newRow("a field at the limit")
+            << u"a.csv"_s << true << "\"s,x\",q," + limit + "\n"
+            << Records{{0, u"s,x"_s, u"q"_s, QString::fromLatin1(limit)}} << QStringList();
+        for (const char *quote : {"", "\""})
+            QTest::addRow("a field past the limit%s", *quote ? ", quoted" : "")
+                << u"a.csv"_s << true
+                << body + "\"s3,x\",q," + quote + limit + "y" + quote + "\n\"unclosed\n"
+                << Records()
+                << QStringList{u"4行目: 項目が長すぎます（1項目4194304バイトまでです）"_s};
         QTest::newRow("twelve refused")
             << u"a.csv"_s << false << many << Records() << (tenShown << u"ほか2件"_s);
     }
@@ -327,6 +347,69 @@ private slots:
         QVERIFY(bytes ==
                 CsvTransfer::exportBytes(db, CsvTransfer::Encoding(encoding), true, nullptr));
         QCOMPARE(snapshot(folder.path()).size(), 1);
+    }
+
+    // Files refused whole, before a row is read: what is not CSV, a named
+    // pipe (in a child: it used to wait for a writer for good), and a file
+    // that changes while it is read (rewritten, same size, when the
+    // progress shows the second reading under way).
+    void refusedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: a named pipe
+        QTest::addColumn<bool>("changes");
+        QTest::addColumn<QString>("reason");
+        const QString notCsv = u"CSV形式ではありません。表計算ソフトで CSV として保存して下さい"_s;
+        const QString utf16 = u"%1 のファイルです。UTF-8 か Shift_JIS で保存して下さい"_s;
+        const QString text = u"種類,質問,答え\r\nNo,kind,quest\r\n"_s;
+        QByteArray le(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        QByteArray be = le;
+        for (qsizetype i = 0; i + 1 < be.size(); i += 2)
+            std::swap(be[i], be[i + 1]);
+        QTest::newRow("xlsx, ods") << "PK\x03\x04\x14\0\0\0\b\0"_ba << false << notCsv;
+        QTest::newRow("xls") << "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0\0"_ba << false << notCsv;
+        QTest::newRow("UTF-16LE, BOM") << "\xFF\xFE"_ba + le << false << utf16.arg(u"UTF-16LE"_s);
+        QTest::newRow("UTF-16BE, BOM") << "\xFE\xFF"_ba + be << false << utf16.arg(u"UTF-16BE"_s);
+        QTest::newRow("UTF-16LE") << le.mid(6) << false << utf16.arg(u"UTF-16LE"_s);
+        QTest::newRow("UTF-16BE") << be.mid(6) << false << utf16.arg(u"UTF-16BE"_s);
+        QTest::newRow("named pipe") << QByteArray() << false << u"普通のファイルではありません"_s;
+        QTest::newRow("changes while read") << "\"s,x\",q,\"答え\"\r\n"_ba.repeated(200'000) << true
+                                            << u"読み込み中にファイルが変更されました"_s;
+    }
+
+    void refusedWhole()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, changes);
+        QFETCH(QString, reason);
+        const Database db = fresh();
+        const QString path = m_dir.filePath(u"in%1.csv"_s.arg(m_made));
+        if (bytes.isEmpty())
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            file(QFileInfo(path).fileName(), bytes);
+        bool changed = false;
+        const auto rewrite = [&](qint64, qint64) {
+            QFile f(path);
+            if (changes && !changed && f.open(QIODevice::ReadWrite)) {
+                // The last answer as Latin-1: no longer UTF-8.
+                f.seek(f.size() - 4);
+                f.write("\xE9\"\r\n");
+                changed = true;
+            }
+        };
+        const auto [ok, said] = inChild(
+                                    [&] {
+                                        const CsvTransfer::Imported imported =
+                                            CsvTransfer::importFrom(db, path, true, rewrite);
+                                        return std::make_pair(imported.ok, imported.failure);
+                                    },
+                                    {.timeoutSeconds = 20})
+                                    .said();
+        QCOMPARE(said, u"ファイルを読み込めませんでした\n"_s + path + u'\n' + reason);
+        QVERIFY(!ok);
+        QCOMPARE(db.count(), std::optional<qint64>(0));
+        if (!bytes.isEmpty() && !changes)
+            QCOMPARE(CsvTransfer::parse(bytes, false, true).failure, reason);
     }
 
     void failures()

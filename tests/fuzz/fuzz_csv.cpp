@@ -1,6 +1,6 @@
 // CSV and TSV files as they come: read or refused, and no record handed out
-// that the input tab would refuse or could not have stored: with "<br>" on,
-// every line break of an answer a "<br>" CR LF.
+// that the input tab would refuse or could not have stored: no NUL, and with
+// "<br>" on, every line break of an answer a "<br>" CR LF.
 #include "FuzzFile.h"
 #include "csv/CsvTransfer.h"
 #include "db/CategoryKey.h"
@@ -28,9 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const bool tsvByName : {false, true})
         for (const bool br : {false, true}) {
             const CsvTransfer::Parsed parsed = CsvTransfer::parse(bytes, tsvByName, br);
+            if (!parsed.failure.isEmpty() && !parsed.records.isEmpty())
+                std::abort();
             for (const QaRecord &r : parsed.records)
                 if (r.kind.isEmpty() || r.quest.isEmpty() || r.anser.isEmpty() ||
                     !CategoryKey::isWellFormed(r.kind) || Database::tooLong(r.kind, r.quest) ||
+                    (r.kind + r.quest + r.anser).contains(QChar(0)) ||
                     (br && !breaksAsStored(r.anser)))
                     std::abort();
         }
