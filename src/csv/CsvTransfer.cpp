@@ -624,6 +624,7 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding, bo
         result.message = Texts::csvNotWritten(path, Texts::Reason::isTheDatabase());
         return result;
     }
+    WholeFile::removeLeftovers(QFileInfo(path).absolutePath());
     if (!file.open(path, &error)) {
         result.message = Texts::csvNotWritten(path, error);
         return result;
@@ -674,6 +675,7 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
         result.failure = Texts::csvNotRead(path, Texts::Reason::isTheDatabase());
         return result;
     }
+    WholeFile::removeLeftovers(QFileInfo(path).absolutePath());
     if (!source.open(path, &error)) {
         result.failure = Texts::csvNotRead(path, error);
         return result;

@@ -35,7 +35,7 @@ struct Exported {
 // is quoted when it holds a comma, a quote, CR or LF, or begins or ends with
 // a space or tab; rows end in CR LF. The file is written whole or not at
 // all; for Shift_JIS, not at all when a record holds a character CP932
-// cannot carry.
+// cannot carry. What a killed export left in the folder goes first.
 Exported exportTo(const Database &db, const QString &path, Encoding encoding, bool br);
 
 struct Imported {

@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -410,6 +412,65 @@ private slots:
         QCOMPARE(db.count(), std::optional<qint64>(0));
         if (!bytes.isEmpty() && !changes)
             QCOMPARE(CsvTransfer::parse(bytes, false, true).failure, reason);
+    }
+
+    // What a killed export leaves goes with the next export or import of
+    // that folder: only ours, by name and owner, and not while a run of
+    // ours still writes it.
+    void leftovers_data()
+    {
+        QTest::addColumn<bool>("importing");
+        QTest::newRow("export") << false;
+        QTest::newRow("import") << true;
+    }
+
+    void leftovers()
+    {
+        QFETCH(bool, importing);
+        const Database db = fresh({{0, u"s,x"_s, u"q"_s, QString(300'000, u'a')}});
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"out.csv"_s);
+        const auto exportIt = [&] {
+            const CsvTransfer::Exported e =
+                CsvTransfer::exportTo(db, path, CsvTransfer::Encoding::Utf8, true);
+            return std::make_pair(e.ok, e.message);
+        };
+        // Killed by its file-size limit half way through.
+        QCOMPARE(inChild(exportIt, {.fileSize = 100'000, .fileSizeKills = true}).signal, SIGXFSZ);
+        const QStringList killed = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(killed.size(), 1);
+        QVERIFY2(killed[0].startsWith(u".out.csv.wazuna-"_s), qPrintable(killed[0]));
+
+        QStringList kept{u".out.csv.Ab12Cd"_s,         u".out.csv.wazuna-short"_s,
+                         u"out.csv.wazuna-AbCdEf"_s,   u".held.csv.wazuna-AbCdEf"_s,
+                         u".link.csv.wazuna-AbCdEf"_s, u".dir.csv.wazuna-AbCdEf"_s};
+        for (const QString &name : kept.mid(0, 4))
+            QVERIFY(writeFile(folder.filePath(name), "x"));
+        QVERIFY(QFile::link(folder.filePath(kept[0]), folder.filePath(kept[4])));
+        QVERIFY(QDir(folder.path()).mkdir(kept[5]));
+        if (::geteuid() == 0) {
+            kept.append(u".nobody.csv.wazuna-AbCdEf"_s);
+            QVERIFY(writeFile(folder.filePath(kept.last()), "x"));
+            QCOMPARE(
+                ::chown(QFile::encodeName(folder.filePath(kept.last())).constData(), 65534, 65534),
+                0);
+        }
+        const int held = ::open(QFile::encodeName(folder.filePath(kept[3])).constData(), O_RDONLY);
+        QCOMPARE(::flock(held, LOCK_EX), 0);
+
+        if (importing) {
+            QVERIFY(writeFile(path, "\"s,x\",q,a\n"));
+            QVERIFY(CsvTransfer::importFrom(db, path, true).ok);
+        } else {
+            QCOMPARE(exportIt(), std::make_pair(true, u"1件のデータを書き出しました"_s));
+        }
+        ::close(held);
+        QStringList left =
+            QDir(folder.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        kept.append(u"out.csv"_s);
+        kept.sort();
+        QCOMPARE(left, kept);
     }
 
     void failures()
