@@ -4,7 +4,8 @@
 // characters, about 2 KB in Shift_JIS and 2.7 KB in UTF-8, with line
 // breaks, commas and quotes) in a temporary folder, then measures
 //   (a) the export in UTF-8, (b) in Shift_JIS,
-//   (c) the import of (a) into an empty database,
+//   (c) the import of (a) into an empty database, (d) of (b),
+//   (e) the import of a file of one 256 MB field, refused,
 // each with the peak resident memory it took. Answers cross as the window
 // sends them, "<br>" taken off and put back.
 #include "Fill.h"
@@ -92,6 +93,21 @@ int main(int argc, char *argv[])
         const CsvTransfer::Imported r = CsvTransfer::importFrom(to2, sjis, true);
         return r.ok ? QStringLiteral("%1 records").arg(r.records)
                     : r.failure + r.problems.join(u'\n');
+    });
+    // One field of 256 MB: refused at 4 MiB, in no more memory than that.
+    const QString huge = dir.filePath(QStringLiteral("huge.csv"));
+    {
+        QFile f(huge);
+        const QByteArray block(1 << 20, 'a');
+        if (!f.open(QIODevice::WriteOnly) || f.write("\"s,x\",q,\"") < 0)
+            return 1;
+        for (int i = 0; i < 256; ++i)
+            f.write(block);
+        f.write("\"\r\n");
+    }
+    measure("(e) import one 256 MB field", [&] {
+        const CsvTransfer::Imported r = CsvTransfer::importFrom(to2, huge, true);
+        return r.failure + r.problems.join(u' ');
     });
     return 0;
 }
