@@ -727,8 +727,9 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
         }
         rows.finish();
         // The encoding was told from the bytes of the first reading: the
-        // second must have read the same.
-        if (!source.unchanged()) {
+        // second, when it read them all, must have read the same. One that
+        // stopped at a row has nothing to add.
+        if (got == 0 && !source.unchanged()) {
             readFailed = true;
             error = Texts::Reason::changedWhileRead();
             return false;

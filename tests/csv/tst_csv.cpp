@@ -264,7 +264,8 @@ private slots:
         for (const char *quote : {"", "\""})
             QTest::addRow("a field past the limit%s", *quote ? ", quoted" : "")
                 << u"a.csv"_s << true
-                << body + "\"s3,x\",q," + quote + limit + "y" + quote + "\n\"unclosed\n"
+                << body + "\"s3,x\",q," + quote + limit + "y" + quote + "\n\"unclosed\n" +
+                       QByteArray(2 << 20, 'z')
                 << Records()
                 << QStringList{u"4行目: 項目が長すぎます（1項目4194304バイトまでです）"_s};
         QTest::newRow("twelve refused")
