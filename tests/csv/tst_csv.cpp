@@ -400,14 +400,11 @@ private slots:
                 changed = true;
             }
         };
-        const auto [ok, said] = inChild(
-                                    [&] {
-                                        const CsvTransfer::Imported imported =
-                                            CsvTransfer::importFrom(db, path, true, rewrite);
-                                        return std::make_pair(imported.ok, imported.failure);
-                                    },
-                                    {.timeoutSeconds = 20})
-                                    .said();
+        const auto importIt = [&] {
+            const CsvTransfer::Imported imported = CsvTransfer::importFrom(db, path, true, rewrite);
+            return std::make_pair(imported.ok, imported.failure);
+        };
+        const auto [ok, said] = inChild(importIt, {.timeoutSeconds = 20}).said();
         QCOMPARE(said, u"ファイルを読み込めませんでした\n"_s + path + u'\n' + reason);
         QVERIFY(!ok);
         QCOMPARE(db.count(), std::optional<qint64>(0));
@@ -466,7 +463,7 @@ private slots:
             QCOMPARE(exportIt(), std::make_pair(true, u"1件のデータを書き出しました"_s));
         }
         ::close(held);
-        QStringList left =
+        const QStringList left =
             QDir(folder.path())
                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         kept.append(u"out.csv"_s);
