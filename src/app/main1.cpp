@@ -374,10 +374,10 @@ void main1::csvout_Click()
                        Dialogs::Default::No))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CsvTransfer::Exported done =
-        CsvTransfer::exportTo(Database(db), f,
-                              filter == csvShiftJisFilter ? CsvTransfer::Encoding::ShiftJis
-                                                          : CsvTransfer::Encoding::Utf8);
+    const CsvTransfer::Exported done = CsvTransfer::exportTo(
+        Database(db), f,
+        filter == csvShiftJisFilter ? CsvTransfer::Encoding::ShiftJis : CsvTransfer::Encoding::Utf8,
+        m_session.brLineBreaks);
     QApplication::restoreOverrideCursor();
     htmlTab->File1->refresh();
     m_dialogs.message(done.ok ? Texts::csvExported(done.records) + u'\n' + f : done.message);
@@ -402,8 +402,8 @@ void main1::csvin_Click()
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    const CsvTransfer::Imported done =
-        CsvTransfer::importFrom(Database(db), f, [&progress](qint64 read, qint64 total) {
+    const CsvTransfer::Imported done = CsvTransfer::importFrom(
+        Database(db), f, m_session.brLineBreaks, [&progress](qint64 read, qint64 total) {
             progress.setValue(total > 0 ? int(read * 1000 / total) : 1000);
             QCoreApplication::processEvents();
         });

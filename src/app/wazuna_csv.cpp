@@ -1,7 +1,7 @@
 // wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
 // without the window.
-//   wazuna-csv export [--shift-jis] [--force] DATABASE FILE
-//   wazuna-csv import DATABASE FILE
+//   wazuna-csv export [--shift-jis] [--no-br] [--force] DATABASE FILE
+//   wazuna-csv import [--no-br] DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
 #include "CommandLine.h"
 #include "csv/CsvTransfer.h"
@@ -45,6 +45,14 @@ int main(int argc, char *argv[])
         QStringLiteral("force"),
         QStringLiteral("export: replace a FILE that is there (never a SQLite database)."));
     parser.addOption(force);
+    // As the window with 改行を<br>改行にする ticked, its default; --no-br as
+    // with it clear.
+    const QCommandLineOption noBr(
+        QStringLiteral("no-br"),
+        QStringLiteral("Answers as stored, byte for byte. Without it, export takes \"<br>\" "
+                       "off before each line break, and import stores each line break as "
+                       "\"<br>\" CR LF, as the window's input tab does."));
+    parser.addOption(noBr);
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
@@ -105,7 +113,8 @@ int main(int argc, char *argv[])
         }
         const CsvTransfer::Exported done = CsvTransfer::exportTo(
             db, args.at(2),
-            parser.isSet(shiftJis) ? CsvTransfer::Encoding::ShiftJis : CsvTransfer::Encoding::Utf8);
+            parser.isSet(shiftJis) ? CsvTransfer::Encoding::ShiftJis : CsvTransfer::Encoding::Utf8,
+            !parser.isSet(noBr));
         if (!done.ok) {
             problem(done.message);
             return done.refused ? 1 : 2;
@@ -115,8 +124,8 @@ int main(int argc, char *argv[])
     }
 
     CommandLine::Progress progress;
-    const CsvTransfer::Imported done =
-        CsvTransfer::importFrom(db, args.at(2), [&](qint64 read, qint64 total) {
+    const CsvTransfer::Imported done = CsvTransfer::importFrom(
+        db, args.at(2), !parser.isSet(noBr), [&](qint64 read, qint64 total) {
             if (progress.due())
                 std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
         });

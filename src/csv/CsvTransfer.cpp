@@ -1,5 +1,6 @@
 #include "CsvTransfer.h"
 
+#include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
 #include "db/WholeFile.h"
@@ -7,8 +8,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -92,8 +95,8 @@ struct Output {
 
 // The rows into `out`; false with the user's words in *message, and
 // *refused set when it is the encoding that refuses them.
-bool generate(const Database &db, Encoding encoding, Output &out, int &records, QString *message,
-              bool *refusedBySjis = nullptr)
+bool generate(const Database &db, Encoding encoding, bool br, Output &out, int &records,
+              QString *message, bool *refusedBySjis = nullptr)
 {
     const bool sjis = encoding == Encoding::ShiftJis;
     Cp932 cp932;
@@ -102,6 +105,7 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
     QStringList refused;
     qsizetype moreRefused = 0;
     QByteArray encoded;
+    QByteArray shown;
     records = 0;
     const auto visit = [&](const Database::Stored &r) {
         const QByteArray no = QByteArray::number(r.no);
@@ -111,10 +115,15 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
             out.bytes.append(',');
             appendField(out.bytes, wellFormed(r.quest, encoded));
             out.bytes.append(',');
-            appendField(out.bytes, wellFormed(r.anser, encoded));
+            if (br) {
+                shown = AnswerText::brhiku(wellFormed(r.anser, encoded), true);
+                appendField(out.bytes, shown);
+            } else {
+                appendField(out.bytes, wellFormed(r.anser, encoded));
+            }
         } else {
             const std::array<QString, 3> texts{Database::text(r.kind), Database::text(r.quest),
-                                               Database::text(r.anser)};
+                                               AnswerText::brhiku(Database::text(r.anser), br)};
             if (!cp932.holds(texts[0]) || !cp932.holds(texts[1]) || !cp932.holds(texts[2])) {
                 if (refused.size() < RefusedShown)
                     refused.append(QStringLiteral("番号%1「%2」").arg(r.no).arg(texts[1]));
@@ -155,25 +164,6 @@ bool generate(const Database &db, Encoding encoding, Output &out, int &records, 
 }
 
 // ---- Reading ----
-
-// Answers are stored with CR LF, as the answer box gives them. A file whose
-// lines end in LF alone (as spreadsheets save on this system) means CR LF by
-// each LF: kept bare, the answer box would read such a record back wrongly
-// (<br> before a bare LF is not taken off, and is added again on ④).
-QString crlfLineBreaks(QString text)
-{
-    if (!text.contains(u'\n'))
-        return text;
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\n' && (i == 0 || text.at(i - 1) != u'\r'))
-            out.append(u'\r');
-        out.append(c);
-    }
-    return out;
-}
 
 // How much of `bytes` ends on a whole UTF-8 sequence: a sequence cut by
 // the end of a block is checked with the next block.
@@ -258,7 +248,8 @@ class Rows
 public:
     using Emit = std::function<bool(const QaRecord &)>;
 
-    Rows(char separator, bool utf8, Emit sink) : m_utf8(utf8), m_emit(std::move(sink))
+    Rows(char separator, bool utf8, bool br, Emit sink)
+        : m_utf8(utf8), m_br(br), m_emit(std::move(sink))
     {
         csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL);
         csv_set_delim(&m_parser, static_cast<unsigned char>(separator));
@@ -275,15 +266,24 @@ public:
     // False once reading must stop: a malformed file or a record not stored.
     bool feed(QByteArrayView bytes)
     {
-        if (stopped())
-            return false;
-        const size_t done =
-            csv_parse(&m_parser, bytes.data(), size_t(bytes.size()), onField, onRow, this);
-        if (done < size_t(bytes.size())) {
-            problem(m_rowLine, csv_error(&m_parser) == CSV_EPARSE
-                                   ? Texts::csvBadQuote()
-                                   : QString::fromLocal8Bit(csv_strerror(csv_error(&m_parser))));
-            m_malformed = true;
+        // A piece at a time: a field growing past the limit is caught while
+        // the parser holds little more than the limit.
+        constexpr qsizetype Piece = 1 << 16;
+        for (qsizetype at = 0; at < bytes.size() && !stopped(); at += Piece) {
+            const QByteArrayView piece = bytes.sliced(at, std::min(Piece, bytes.size() - at));
+            const size_t done =
+                csv_parse(&m_parser, piece.data(), size_t(piece.size()), onField, onRow, this);
+            if (stopped())
+                break;
+            if (done < size_t(piece.size())) {
+                problem(m_rowLine,
+                        csv_error(&m_parser) == CSV_EPARSE
+                            ? Texts::csvBadQuote()
+                            : QString::fromLocal8Bit(csv_strerror(csv_error(&m_parser))));
+                m_malformed = true;
+            } else if (m_parser.entry_pos > size_t(FieldLimit)) {
+                tooLong();
+            }
         }
         return !stopped();
     }
@@ -315,6 +315,13 @@ private:
 
     void field(const char *data, size_t size)
     {
+        if (stopped())
+            return;
+        if (size > size_t(FieldLimit)) {
+            tooLong();
+            return;
+        }
+        m_nul = m_nul || std::memchr(data, 0, size);
         if (m_count < qsizetype(m_fields.size()))
             m_fields[size_t(m_count)].assign(data, size);
         ++m_count;
@@ -328,6 +335,8 @@ private:
     // `end` is the CR or LF that ended the row, or -1 at the end of the file.
     void rowEnd(int end)
     {
+        if (stopped())
+            return;
         if (m_count == 0) {
             // Outside any row: the LF of a CR LF, or an empty line.
             if (end == '\n' && m_afterCr) {
@@ -340,8 +349,6 @@ private:
             return;
         }
         const qint64 line = m_rowLine;
-        if (line == 1)
-            m_lfFile = end == '\n';
         lineBreak(end);
         // Empty lines are allowed only at the end.
         if (m_blankLine != 0) {
@@ -350,6 +357,7 @@ private:
         }
         row(line);
         m_count = 0;
+        m_nul = false;
     }
 
     void lineBreak(int end)
@@ -396,6 +404,11 @@ private:
             if (header)
                 return;
         }
+        // The input tab can store no NUL, and a page cannot carry one.
+        if (m_nul) {
+            problem(line, Texts::csvNul());
+            return;
+        }
         if (m_count != m_columns) {
             problem(line, Texts::csvFieldCount(m_columns, m_count));
             return;
@@ -407,7 +420,8 @@ private:
             return;
         }
         QaRecord record{0, std::move(*texts[0]), std::move(*texts[1]),
-                        m_lfFile ? crlfLineBreaks(std::move(*texts[2])) : std::move(*texts[2])};
+                        m_br ? AnswerText::brplus(AnswerText::crlfBreaks(*texts[2]), true)
+                             : std::move(*texts[2])};
         if (record.kind.isEmpty() || record.quest.isEmpty() || record.anser.isEmpty())
             problem(line, Texts::noInput());
         else if (!CategoryKey::isWellFormed(record.kind))
@@ -419,6 +433,13 @@ private:
             m_notStored = true;
     }
 
+    // Reading stops there: the field is not held any longer.
+    void tooLong()
+    {
+        problem(m_rowLine, Texts::csvFieldTooLong(FieldLimit));
+        m_malformed = true;
+    }
+
     void problem(qint64 line, const QString &reason)
     {
         if (m_problems.size() < ProblemsShown)
@@ -428,6 +449,7 @@ private:
 
     csv_parser m_parser{};
     const bool m_utf8;
+    const bool m_br;
     Emit m_emit;
     Cp932Decoder m_cp932;
     std::array<std::string, 4> m_fields; // the first four; more are only counted
@@ -437,7 +459,7 @@ private:
     qint64 m_rowLine = 1;                // where the row being read began
     qint64 m_blankLine = 0;              // the first empty line not yet followed by a row
     bool m_afterCr = false;
-    bool m_lfFile = false; // the first line ends in LF alone
+    bool m_nul = false; // in the row being read
     bool m_malformed = false;
     bool m_notStored = false;
     QStringList m_problems;
@@ -464,22 +486,33 @@ public:
             *error = Texts::Reason::noFileName();
             return false;
         }
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        struct stat info {
-        };
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
-            *error = Texts::Reason::ofErrno(errno);
-            return false;
-        }
-        if (S_ISDIR(info.st_mode) || !S_ISREG(info.st_mode)) {
-            *error = S_ISDIR(info.st_mode) ? Texts::Reason::isFolder() : Texts::Reason::notAFile();
-            return false;
-        }
-        m_size = info.st_size;
+        // Looked at before it is opened: opening a named pipe waits for a
+        // writer, for good. Opened without waiting all the same, should one
+        // take the file's place meanwhile.
+        const QByteArray name = QFile::encodeName(path);
+        if (::stat(name.constData(), &m_seen) != 0 || !plain(error))
+            return fail(error);
+        m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (m_fd < 0 || ::fstat(m_fd, &m_seen) != 0 || !plain(error))
+            return fail(error);
         return true;
     }
 
-    qint64 size() const { return m_size; }
+    qint64 size() const { return m_seen.st_size; }
+
+    // Whether the second reading read the bytes of the first, and nothing
+    // wrote to the file since it was opened. The times alone could miss a
+    // write within the clock's tick.
+    bool unchanged() const
+    {
+        struct stat now {
+        };
+        return m_hash == m_firstHash && ::fstat(m_fd, &now) == 0 && now.st_size == m_seen.st_size &&
+               now.st_mtim.tv_sec == m_seen.st_mtim.tv_sec &&
+               now.st_mtim.tv_nsec == m_seen.st_mtim.tv_nsec &&
+               now.st_ctim.tv_sec == m_seen.st_ctim.tv_sec &&
+               now.st_ctim.tv_nsec == m_seen.st_ctim.tv_nsec;
+    }
 
     // Appends up to a block to `buffer`; 0 at the end, -1 with errno.
     qsizetype read(QByteArray &buffer)
@@ -491,15 +524,68 @@ public:
             n = ::read(m_fd, buffer.data() + had, size_t(Block));
         while (n < 0 && errno == EINTR);
         buffer.resize(had + (n > 0 ? n : 0));
+        if (n > 0)
+            m_hash = qHash(QByteArrayView(buffer).sliced(had), m_hash);
         return n;
     }
 
-    bool rewind() { return ::lseek(m_fd, 0, SEEK_SET) == 0; }
+    bool rewind()
+    {
+        m_firstHash = m_hash;
+        m_hash = 0;
+        return ::lseek(m_fd, 0, SEEK_SET) == 0;
+    }
 
 private:
+    bool plain(QString *error) const
+    {
+        if (S_ISREG(m_seen.st_mode))
+            return true;
+        *error = S_ISDIR(m_seen.st_mode) ? Texts::Reason::isFolder() : Texts::Reason::notAFile();
+        errno = 0;
+        return false;
+    }
+    // After plain() (errno 0) or a call that set errno.
+    static bool fail(QString *error)
+    {
+        if (errno != 0)
+            *error = Texts::Reason::ofErrno(errno);
+        return false;
+    }
+
     int m_fd = -1;
-    qint64 m_size = 0;
+    struct stat m_seen {
+    };
+    // Of the bytes read so far, and of the whole first reading: both read a
+    // block at a time, so alike when the bytes are.
+    size_t m_hash = 0;
+    size_t m_firstHash = 0;
 };
+
+// Why bytes that begin so are not a CSV file at all; empty when they may be.
+QString notCsv(QByteArrayView head)
+{
+    // Zip (.xlsx, .ods) and the compound file of .xls.
+    if (head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06") ||
+        head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return Texts::csvNotCsv();
+    if (head.startsWith("\xFF\xFE"))
+        return Texts::csvUtf16(QStringLiteral("UTF-16LE"));
+    if (head.startsWith("\xFE\xFF"))
+        return Texts::csvUtf16(QStringLiteral("UTF-16BE"));
+    // Without a byte-order mark: the NUL of every ASCII character, always on
+    // the same side of the pair, where neither UTF-8 nor Shift_JIS has any.
+    const QByteArrayView sample = head.first(std::min<qsizetype>(head.size(), 1024) & ~1);
+    qsizetype nul[2] = {0, 0};
+    for (qsizetype i = 0; i < sample.size(); ++i)
+        nul[i % 2] += sample[i] == 0;
+    const qsizetype pairs = sample.size() / 2;
+    for (const int side : {0, 1})
+        if (pairs >= 2 && nul[1 - side] == 0 && nul[side] * 4 >= pairs)
+            return Texts::csvUtf16(side == 1 ? QStringLiteral("UTF-16LE")
+                                             : QStringLiteral("UTF-16BE"));
+    return {};
+}
 
 QByteArrayView withoutBom(QByteArrayView bytes)
 {
@@ -508,11 +594,12 @@ QByteArrayView withoutBom(QByteArrayView bytes)
 
 } // namespace
 
-std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message)
+std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, bool br,
+                                      QString *message)
 {
     Output out;
     int records = 0;
-    if (!generate(db, encoding, out, records, message))
+    if (!generate(db, encoding, br, out, records, message))
         return std::nullopt;
     return out.bytes;
 }
@@ -526,7 +613,7 @@ bool isDatabaseFile(const Database &db, const QString &path)
            a.st_ino == b.st_ino;
 }
 
-Exported exportTo(const Database &db, const QString &path, Encoding encoding)
+Exported exportTo(const Database &db, const QString &path, Encoding encoding, bool br)
 {
     Exported result;
     WholeFile::Writer file;
@@ -537,6 +624,7 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
         result.message = Texts::csvNotWritten(path, Texts::Reason::isTheDatabase());
         return result;
     }
+    WholeFile::removeLeftovers(QFileInfo(path).absolutePath());
     if (!file.open(path, &error)) {
         result.message = Texts::csvNotWritten(path, error);
         return result;
@@ -544,7 +632,7 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
     Output out;
     out.flush = [&file](const QByteArray &bytes) { return file.write(bytes); };
     int records = 0;
-    if (!generate(db, encoding, out, records, &result.message, &result.refused))
+    if (!generate(db, encoding, br, out, records, &result.message, &result.refused))
         return result;
     // A failed write is reported by the commit, which then drops the file.
     file.write(out.bytes);
@@ -558,14 +646,17 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding)
     return result;
 }
 
-Parsed parse(const QByteArray &bytes, bool tsvByName)
+Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
 {
+    Parsed parsed;
+    parsed.failure = notCsv(bytes);
+    if (!parsed.failure.isEmpty())
+        return parsed;
     const bool utf8 = bytes.isValidUtf8();
     const QByteArrayView text = utf8 ? withoutBom(bytes) : QByteArrayView(bytes);
     FirstLine first;
     first.scan(text);
-    Parsed parsed;
-    Rows rows(first.separator(tsvByName), utf8, [&parsed](const QaRecord &record) {
+    Rows rows(first.separator(tsvByName), utf8, br, [&parsed](const QaRecord &record) {
         parsed.records.append(record);
         return true;
     });
@@ -575,7 +666,7 @@ Parsed parse(const QByteArray &bytes, bool tsvByName)
     return parsed;
 }
 
-Imported importFrom(const Database &db, const QString &path, const Progress &progress)
+Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress)
 {
     Imported result;
     Source source;
@@ -584,6 +675,7 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
         result.failure = Texts::csvNotRead(path, Texts::Reason::isTheDatabase());
         return result;
     }
+    WholeFile::removeLeftovers(QFileInfo(path).absolutePath());
     if (!source.open(path, &error)) {
         result.failure = Texts::csvNotRead(path, error);
         return result;
@@ -595,7 +687,11 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
     FirstLine first;
     QByteArray buffer;
     qsizetype n;
-    while ((n = source.read(buffer)) > 0) {
+    for (bool head = true; (n = source.read(buffer)) > 0; head = false) {
+        if (const QString why = head ? notCsv(buffer) : QString(); !why.isEmpty()) {
+            result.failure = Texts::csvNotRead(path, why);
+            return result;
+        }
         first.scan(buffer);
         const qsizetype whole = wholeSequences(buffer);
         utf8 = utf8 && QByteArrayView(buffer).first(whole).isValidUtf8();
@@ -611,7 +707,7 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
     bool readFailed = false;
     qsizetype problems = 0;
     const auto produce = [&](const Database::Store &store) {
-        Rows rows(first.separator(tsvByName), utf8, store);
+        Rows rows(first.separator(tsvByName), utf8, br, store);
         qint64 done = 0;
         QByteArray block;
         qsizetype got;
@@ -630,6 +726,14 @@ Imported importFrom(const Database &db, const QString &path, const Progress &pro
             return false;
         }
         rows.finish();
+        // The encoding was told from the bytes of the first reading: the
+        // second, when it read them all, must have read the same. One that
+        // stopped at a row has nothing to add.
+        if (got == 0 && !source.unchanged()) {
+            readFailed = true;
+            error = Texts::Reason::changedWhileRead();
+            return false;
+        }
         result.problems = rows.problems();
         problems = rows.problemCount();
         return problems == 0 && !rows.notStored();

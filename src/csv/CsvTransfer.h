@@ -23,12 +23,20 @@ struct Exported {
     bool refused = false; // !ok because records cannot be written in Shift_JIS
     QString message;      // when !ok: why, in the user's words, ready for a message box
 };
+// Answers cross the file as the answer box shows them when `br` is set (the
+// window's Check1): on the way out "<br>" comes off where it stands before
+// a line break (brhiku), so a spreadsheet shows plain line breaks; on the
+// way in every line break of an answer, CR LF, LF alone or CR alone, is one
+// line break, stored as "<br>" CR LF (brplus). An export read back so gives
+// the answers the input tab stored. Without `br` answers go out and come in
+// byte for byte, whatever they hold.
+
 // Every record in stored order, under the header "No,種類,質問,答え". A field
 // is quoted when it holds a comma, a quote, CR or LF, or begins or ends with
-// a space or tab; line breaks are kept as stored; rows end in CR LF. The
-// file is written whole or not at all; for Shift_JIS, not at all when a
-// record holds a character CP932 cannot carry.
-Exported exportTo(const Database &db, const QString &path, Encoding encoding);
+// a space or tab; rows end in CR LF. The file is written whole or not at
+// all; for Shift_JIS, not at all when a record holds a character CP932
+// cannot carry. What a killed export left in the folder goes first.
+Exported exportTo(const Database &db, const QString &path, Encoding encoding, bool br);
 
 struct Imported {
     bool ok = false;
@@ -40,8 +48,15 @@ struct Imported {
 };
 using Progress = std::function<void(qint64 done, qint64 total)>;
 // Appends the file's rows as new records, in file order, in one
-// transaction: all of them or, when any row is refused, none.
-Imported importFrom(const Database &db, const QString &path, const Progress &progress = {});
+// transaction: all of them or, when any row is refused, none. Refused whole:
+// what is not a plain file, a spreadsheet's own format, UTF-16, a file that
+// changes while it is read. Refused by line: a NUL, a field over FieldLimit.
+Imported importFrom(const Database &db, const QString &path, bool br,
+                    const Progress &progress = {});
+
+// Bytes of one field, at most: far more than the 65,535 characters of a memo
+// field of a Jet database, and little enough to hold.
+constexpr qsizetype FieldLimit = 4 * 1024 * 1024;
 
 // Whether `path` is the database's own file (by any name): never written
 // as CSV, nor read as one.
@@ -49,14 +64,16 @@ bool isDatabaseFile(const Database &db, const QString &path);
 
 // The bytes of an export, for tests and for callers that write elsewhere;
 // nothing (with *message) when refused.
-std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, QString *message);
+std::optional<QByteArray> exportBytes(const Database &db, Encoding encoding, bool br,
+                                      QString *message);
 
 // The records of a CSV/TSV text; `tsvByName` when the file's name ends in
 // .tsv. The records are complete only when there are no problems.
 struct Parsed {
     QList<QaRecord> records;
     QStringList problems;
+    QString failure; // not CSV at all: why
 };
-Parsed parse(const QByteArray &bytes, bool tsvByName);
+Parsed parse(const QByteArray &bytes, bool tsvByName, bool br);
 
 } // namespace CsvTransfer

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Answers are stored with CR LF line breaks, optionally with "<br>" directly
@@ -11,6 +12,12 @@ namespace AnswerText
 QString brplus(const QString &text, bool on);
 // Editing form: "<br>" removed where it stands directly before a CR LF, when `on`.
 QString brhiku(const QString &text, bool on);
+// The same on UTF-8 bytes, where no ASCII byte is part of a longer
+// character: for a large export, which does not decode every answer.
+QByteArray brhiku(QByteArrayView utf8, bool on);
+// Every line break, CR LF, LF alone or CR alone, as CR LF: what the answer
+// box gives for a text pasted in with any of them.
+QString crlfBreaks(const QString &text);
 
 QString fromWidget(const QString &lfText); // LF -> CR LF
 QString toWidget(const QString &crlfText); // CR LF -> LF

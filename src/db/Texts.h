@@ -314,6 +314,23 @@ inline QString csvUndecodable()
 {
     return QStringLiteral("Shift_JIS（CP932）として読めない文字があります");
 }
+inline QString csvNul()
+{
+    return QStringLiteral("NUL文字（0x00）があります");
+}
+inline QString csvFieldTooLong(qsizetype limit)
+{
+    return QStringLiteral("項目が長すぎます（1項目%1バイトまでです）").arg(limit);
+}
+// A file that is not CSV at all, whatever its name says.
+inline QString csvNotCsv()
+{
+    return QStringLiteral("CSV形式ではありません。表計算ソフトで CSV として保存して下さい");
+}
+inline QString csvUtf16(const QString &encoding)
+{
+    return QStringLiteral("%1 のファイルです。UTF-8 か Shift_JIS で保存して下さい").arg(encoding);
+}
 
 // Why the engine could not do what it was asked.
 namespace Reason
@@ -378,6 +395,10 @@ inline QString damaged()
 inline QString readOnly()
 {
     return QStringLiteral("読み取り専用のファイルです");
+}
+inline QString changedWhileRead()
+{
+    return QStringLiteral("読み込み中にファイルが変更されました");
 }
 inline QString diskFull()
 {

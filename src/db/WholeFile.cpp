@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,25 @@ bool fail(QString *error, const QString &reason)
 bool fail(QString *error, int code)
 {
     return fail(error, Texts::Reason::ofErrno(code));
+}
+
+// Ends a temporary file's name, before the six characters mkstemp() adds.
+constexpr char TempMark[] = ".wazuna-";
+
+// ".NAME.wazuna-XXXXXX", as open() makes them.
+bool isTemporaryName(const char *name)
+{
+    const QByteArrayView text(name);
+    const qsizetype mark = qsizetype(sizeof TempMark) - 1;
+    if (!text.startsWith('.') || text.size() < 1 + mark + 6)
+        return false;
+    const QByteArrayView tail = text.last(mark + 6);
+    if (!tail.startsWith(TempMark))
+        return false;
+    for (const char c : tail.last(6))
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -145,11 +167,16 @@ bool Writer::open(const QString &path, QString *error)
     }
 
     m_folder = QFile::encodeName(info.absolutePath());
-    m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                               QStringLiteral(".XXXXXX"));
+    m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) +
+             TempMark + "XXXXXX";
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0)
         return fail(error, errno);
+    // On a second descriptor of the same open file: the lock outlives the
+    // close that commit() checks, up to the rename.
+    m_lock = ::dup(m_fd);
+    if (m_lock >= 0)
+        ::flock(m_lock, LOCK_EX | LOCK_NB);
     return true;
 }
 
@@ -175,8 +202,10 @@ bool Writer::commit(QString *error)
         m_code = errno;
     if (m_code != 0) {
         ::unlink(m_temp.constData());
+        unlock();
         return fail(error, m_code);
     }
+    unlock();
     // The rename itself reaches the disk with the folder.
     const int dir = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
@@ -193,6 +222,43 @@ void Writer::discard()
         ::unlink(m_temp.constData());
         m_fd = -1;
     }
+    unlock();
+}
+
+void Writer::unlock()
+{
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
+}
+
+int removeLeftovers(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const int fd = ::openat(::dirfd(dir), entry->d_name,
+                                O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Held by nobody: its writer is gone. Still the same file under that
+        // name once locked, so nothing that took the name since is removed.
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(::dirfd(dir), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+            ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)

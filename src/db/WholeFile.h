@@ -5,11 +5,12 @@
 
 // A file written whole or not at all: a temporary file in the same folder,
 // every write, the sync and the close checked, then renamed over the old
-// one. The old file keeps its permissions; a new one gets what the umask
-// gives. A link is followed and kept; a folder, a device or pipe and a file
-// the user may not write are refused, not replaced. For files the user
-// cannot afford to lose (the list of databases, exports); pages skip the
-// sync for speed.
+// one. The temporary file is named ".NAME.wazuna-XXXXXX" and locked while
+// it is written, so that what a killed run left can be told from a run
+// still writing, and from other programs' files. The old file keeps its permissions; a new one gets
+// what the umask gives. A link is followed and kept; a folder, a device or pipe and a file the user
+// may not write are refused, not replaced. For files the user cannot afford to lose (the list of
+// databases, exports); pages skip the sync for speed.
 namespace WholeFile
 {
 
@@ -35,13 +36,21 @@ public:
     void discard();
 
 private:
+    void unlock();
+
     QByteArray m_target;
     QByteArray m_temp;
     QByteArray m_folder;
     unsigned m_mode = 0;
     int m_fd = -1;
+    int m_lock = -1; // holds the temporary file's lock until it has its name
     int m_code = 0;
 };
+
+// Removes from `folder` what a Writer killed before its commit left there:
+// files of the temporary names it gives, owned by this user, that no
+// living Writer holds. Gives how many it removed.
+int removeLeftovers(const QString &folder);
 
 // The permissions a new file of the user gets: 0666 less the umask, not
 // the fixed ones of a temporary file.

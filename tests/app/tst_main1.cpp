@@ -751,6 +751,19 @@ private slots:
         trigger(w, "csvin");
         QCOMPARE(m_dialogs->shown().first().kind, ScriptedDialogs::Shown::Open);
         QCOMPARE(said(), u"2件のデータを追加しました\n"_s + db);
+        // Answers stored as the input tab stores them: with "<br>" while
+        // Check1 is ticked, as in the file while it is not.
+        const auto lastAnswer = [&db] {
+            return RawSqlite(db).column("SELECT anser FROM tbl1 ORDER BY No").last();
+        };
+        QCOMPARE(lastAnswer(), u"😀<br>\r\n二行目"_s);
+        auto *check1 = control<QCheckBox>(w, "Check1");
+        check1->setChecked(false);
+        m_dialogs->chooseFile(csv);
+        trigger(w, "csvin");
+        QCOMPARE(said(), u"2件のデータを追加しました\n"_s + db);
+        QCOMPARE(lastAnswer(), u"😀\r\n二行目"_s);
+        check1->setChecked(true);
         QVERIFY(writeFile(path(u"bad.tsv"_s), "a,b\tq\ta\nnocomma\tq\ta\n"));
         m_dialogs->chooseFile(path(u"bad.tsv"_s));
         trigger(w, "csvin");
@@ -760,7 +773,7 @@ private slots:
         trigger(w, "csvin");
         QCOMPARE(m_dialogs->shown().size(), 1);
         m_dialogs->clear();
-        QCOMPARE(Database(db).count(), std::optional<qint64>(4));
+        QCOMPARE(Database(db).count(), std::optional<qint64>(6));
     }
 
     void tabStripDoubleClick_data()

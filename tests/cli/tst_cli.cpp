@@ -424,16 +424,21 @@ private slots:
         QCOMPARE(QFile::exists(path(u"out.csv"_s)), false);
 
         if (status == 0 && added > 0) {
-            // The database of init() out and into a new one: the same records.
-            const QString copy = path(u"copy.mdb"_s);
-            QVERIFY(Database(copy).create(false));
-            const Run exported =
-                run(QStringLiteral(WAZUNA_CSV), {u"export"_s, m_db, path(u"all.csv"_s)});
-            QCOMPARE(exported.out, u"4件のデータを書き出しました\n"_s);
-            const Run imported =
-                run(QStringLiteral(WAZUNA_CSV), {u"import"_s, copy, path(u"all.csv"_s)});
-            QCOMPARE(imported.status, 0);
-            QCOMPARE(records(copy), records(m_db));
+            // The database of init() out and into a new one: the same records,
+            // the file showing plain line breaks, or with --no-br as stored.
+            for (const QStringList &noBr : {QStringList(), QStringList{u"--no-br"_s}}) {
+                const QString copy = path(u"copy%1.mdb"_s.arg(noBr.size()));
+                QVERIFY(Database(copy).create(false));
+                const Run exported = run(QStringLiteral(WAZUNA_CSV),
+                                         QStringList{u"export"_s, m_db, path(u"all.csv"_s)} + noBr);
+                QCOMPARE(exported.out, u"4件のデータを書き出しました\n"_s);
+                QCOMPARE(readFile(path(u"all.csv"_s)).count("一行目<br>\r\n"), noBr.size() * 4);
+                QCOMPARE(readFile(path(u"all.csv"_s)).count("一行目\r\n"), 4 - noBr.size() * 4);
+                const Run imported = run(QStringLiteral(WAZUNA_CSV),
+                                         QStringList{u"import"_s, copy, path(u"all.csv"_s)} + noBr);
+                QCOMPARE(imported.status, 0);
+                QCOMPARE(records(copy), records(m_db));
+            }
         }
     }
 
