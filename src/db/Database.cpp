@@ -700,13 +700,19 @@ std::optional<bool> Database::removeFirstByQuestion(const QString &quest, QStrin
                   bind, error);
 }
 
-std::optional<bool> Database::removeByNo(qint64 no, const QString &quest, QString *error) const
+std::optional<bool> Database::removeByNo(qint64 no, const QString &quest, QString *error,
+                                         const QByteArray *stamp) const
 {
     return change(
-        m_path, "DELETE FROM tbl1 WHERE No = ?1 AND shown(quest) = ?2",
-        [no, &quest](Statement &st) {
+        m_path,
+        stamp ? "DELETE FROM tbl1 WHERE No = ?1 AND shown(quest) = ?2"
+                " AND stamp(kind, quest, anser) = ?3"
+              : "DELETE FROM tbl1 WHERE No = ?1 AND shown(quest) = ?2",
+        [no, &quest, stamp](Statement &st) {
             st.bindInteger(1, no);
             st.bind(2, quest);
+            if (stamp)
+                st.bindBytes(3, *stamp);
         },
         error);
 }

@@ -104,8 +104,10 @@ public:
     // Deletes the first record stored with exactly this question. True when
     // one was deleted, false when there was none; nothing on failure.
     std::optional<bool> removeFirstByQuestion(const QString &quest, QString *error = nullptr) const;
-    // Deletes the record numbered `no` while it still has this question.
-    std::optional<bool> removeByNo(qint64 no, const QString &quest, QString *error = nullptr) const;
+    // Deletes the record numbered `no` while it still has this question
+    // and, given a `stamp` (see update), while it is still exactly so.
+    std::optional<bool> removeByNo(qint64 no, const QString &quest, QString *error = nullptr,
+                                   const QByteArray *stamp = nullptr) const;
     // Writes kind, quest and anser into the record numbered record.no. True
     // when it was changed, false when there is no such record. With a
     // `stamp` read before, only while the record still has it: the type and

@@ -59,6 +59,13 @@ inline QString changedElsewhere()
         "表示した後にほかのプログラムがこのデータを変更したため、"
         "変更しませんでした\n今のデータを表示し直しました。もう一度修正して下さい");
 }
+// The same for the delete tab's ④.
+inline QString changedElsewhereNotDeleted()
+{
+    return QStringLiteral(
+        "表示した後にほかのプログラムがこのデータを変更したため、"
+        "削除しませんでした\n今のデータを表示し直しました。確かめてから、もう一度削除して下さい");
+}
 // The list of databases changed since it was listed; rewriting it from the
 // old listing would lose what was changed.
 inline QString listFileChanged()

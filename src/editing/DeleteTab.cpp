@@ -47,9 +47,11 @@ void DeleteTab::Command5_Click()
 
 void DeleteTab::Command6_Click()
 {
-    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists);
+    QByteArray stamp;
+    const std::optional<QaRecord> shown = m_picker.showSelected(m_lists, &stamp);
     m_shownNo = shown ? shown->no : 0;
     m_shownQuest = shown ? shown->quest : QString();
+    m_shownStamp = shown ? stamp : QByteArray();
 }
 
 void DeleteTab::Command7_Click()
@@ -68,13 +70,29 @@ void DeleteTab::Command7_Click()
     // claimed deleted that was not.
     QString error;
     const Database db(m_session.databasePath);
-    const std::optional<bool> deleted = m_shownNo && quest == m_shownQuest
-                                            ? db.removeByNo(m_shownNo, quest, &error)
-                                            : db.removeFirstByQuestion(quest, &error);
+    const bool shown = m_shownNo && quest == m_shownQuest;
+    const std::optional<bool> deleted = shown ? db.removeByNo(m_shownNo, quest, &error, &m_shownStamp)
+                                              : db.removeFirstByQuestion(quest, &error);
     if (!deleted) {
         m_dialogs.message(QStringLiteral("データを削除できませんでした\n") +
                           m_session.databasePath + u'\n' + error);
         return;
+    }
+    if (!*deleted && shown) {
+        // Changed since ③ by another program: the user sees it as it is
+        // now and decides again; gone: said so.
+        std::optional<QaRecord> now;
+        QByteArray stamp;
+        if (!db.findByNo(m_shownNo, now, &error, &stamp)) {
+            m_dialogs.message(Texts::cannotReadFile(m_session.databasePath, error));
+            return;
+        }
+        if (now && now->quest == quest) {
+            m_lists.show(*now, Text6, Text7, Text2, Command7);
+            m_shownStamp = stamp;
+            m_dialogs.message(Texts::changedElsewhereNotDeleted());
+            return;
+        }
     }
     if (!*deleted) {
         m_dialogs.message(QStringLiteral("この質問のデータはありません。削除しませんでした\n") +
@@ -99,4 +117,5 @@ void DeleteTab::Command8_Click()
     Text2->clear();
     m_shownNo = 0;
     m_shownQuest.clear();
+    m_shownStamp.clear();
 }

@@ -55,4 +55,5 @@ private:
     // The record ③ showed, until ④ or 削除しません.
     qint64 m_shownNo = 0;
     QString m_shownQuest;
+    QByteArray m_shownStamp; // what ③ showed, exactly as stored
 };

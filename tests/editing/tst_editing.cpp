@@ -434,6 +434,9 @@ void TestEditing::deleteRecord_data()
     QTest::newRow("file no longer a database")
         << QStringList{u"q1"_qs} << 0 << u"replace"_qs << QStringList()
         << QStringList{u"データを削除できませんでした\n"_qs};
+    QTest::newRow("answer changed elsewhere: shown again, then ④ deletes")
+        << QStringList{u"q1"_qs, u"q2"_qs} << 0 << u"elsewhere"_qs << QStringList{u"k2|q2"_qs}
+        << QStringList{Texts::changedElsewhereNotDeleted(), deleted};
 }
 
 // Through the tab's buttons, as a user goes: ① list, ② select, ③ show, ④.
@@ -460,9 +463,15 @@ void TestEditing::deleteRecord()
         tab.Text7->setText(then.mid(5));
     else if (then == u"replace"_qs)
         QVERIFY(writeFile(m_path, "no longer a database\n"));
+    else if (then == u"elsewhere"_qs) // another program, after ③
+        QVERIFY(Database(m_path).update({row + 1, u"k1"_qs, quests.at(row), u"changed"_qs}));
     const QString box = tab.Text7->text();
     if (then != u"cancel"_qs)
         tab.Command7->click();
+    if (then == u"elsewhere"_qs) {
+        QCOMPARE(tab.Text2->toPlainText(), u"changed"_qs);
+        tab.Command7->click();
+    }
 
     QStringList shown = m_dialogs.messages();
     if (then == u"replace"_qs) {
