@@ -122,11 +122,10 @@ int main(int argc, char *argv[])
             line(stderr, QStringLiteral("  ") + name);
         if (parser.isSet(prune)) {
             const PruneReport pruned = SiteGenerator::prune(options.folder, report);
-            line(stderr,
-                 QStringLiteral("wazuna-site: %1: %2")
-                     .arg(args.at(1), Texts::stalePagesRemoved(pruned.removed, pruned.trash,
-                                                               pruned.kept)
-                                          .replace(u'\n', QStringLiteral("\n  "))));
+            line(stderr, QStringLiteral("wazuna-site: %1: %2")
+                             .arg(args.at(1), Texts::stalePagesRemoved(pruned.removed, pruned.trash,
+                                                                       pruned.kept)
+                                                  .replace(u'\n', QStringLiteral("\n  "))));
             for (const QString &text : pruned.problems)
                 problem(text);
             if (pruned.failed)

@@ -178,9 +178,10 @@ inline QString removeStalePages()
 // how many were kept after all.
 inline QString stalePagesRemoved(int count, const QString &trash = {}, int kept = 0)
 {
-    QString text = trash.isEmpty()
-                       ? QStringLiteral("%1個のページを削除しました").arg(count)
-                       : QStringLiteral("%1個のページをゴミ箱に移しました\n%2").arg(count).arg(trash);
+    QString text =
+        trash.isEmpty()
+            ? QStringLiteral("%1個のページを削除しました").arg(count)
+            : QStringLiteral("%1個のページをゴミ箱に移しました\n%2").arg(count).arg(trash);
     if (kept)
         text += QStringLiteral("\n%1個は、その後変更されたか使われているため残しました").arg(kept);
     return text;
@@ -199,9 +200,10 @@ inline QString filesToDelete(qsizetype count)
 }
 inline QString filesRemoved(int count, const QString &trash, const QStringList &kept)
 {
-    QString text = trash.isEmpty()
-                       ? QStringLiteral("%1個のファイルを削除しました").arg(count)
-                       : QStringLiteral("%1個のファイルをゴミ箱に移しました\n%2").arg(count).arg(trash);
+    QString text =
+        trash.isEmpty()
+            ? QStringLiteral("%1個のファイルを削除しました").arg(count)
+            : QStringLiteral("%1個のファイルをゴミ箱に移しました\n%2").arg(count).arg(trash);
     if (!kept.isEmpty())
         text += QStringLiteral("\n次のファイルは削除しませんでした\n") + kept.join(u'\n');
     return text;

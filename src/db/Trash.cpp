@@ -110,8 +110,8 @@ std::unique_ptr<Taken> Taken::take(int dir, const QString &folder, const QString
         for (int n = 1; n < 1000; ++n) {
             const QByteArray inTrash = variant(name, n);
             const QByteArray info = top + "/info/" + inTrash + ".trashinfo";
-            const int fd =
-                ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            const int fd = ::open(info.constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
             if (fd < 0) {
                 if (errno == EEXIST)
                     continue;
@@ -195,7 +195,8 @@ bool Taken::putBack(int *code)
     // it, in the trash with its note, or beside the new one.
     if (!inTrash())
         for (int n = 1; n < 1000; ++n) {
-            const QByteArray bak = m_name + ".bak" + (n == 1 ? QByteArray() : '-' + QByteArray::number(n));
+            const QByteArray bak =
+                m_name + ".bak" + (n == 1 ? QByteArray() : '-' + QByteArray::number(n));
             if (WholeFile::renameNew(m_dir, m_taken, m_dir, bak) != EEXIST)
                 break;
         }

@@ -55,7 +55,8 @@ private:
     QByteArray m_name;  // its name in the folder
     QByteArray m_taken; // where it is now: a path in the trash, or a name in the folder
     QByteArray m_info;  // the trash's note of where it came from
-    struct stat m_status {};
+    struct stat m_status {
+    };
     bool m_settled = false;
 };
 

@@ -60,6 +60,20 @@ unsigned newFileMode()
     return 0666 & ~mask;
 }
 
+qsizetype readAll(int fd, QByteArray &bytes)
+{
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
 bool writeAll(int fd, const QByteArray &bytes)
 {
     const char *at = bytes.constData();

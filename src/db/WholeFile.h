@@ -59,6 +59,9 @@ unsigned newFileMode();
 // Every byte into an open file, going on after a short write or a signal;
 // false with errno set.
 bool writeAll(int fd, const QByteArray &bytes);
+// Fills `bytes` from an open file, going on after a short read or a signal;
+// gives how many bytes it read before the file's end or a failure.
+qsizetype readAll(int fd, QByteArray &bytes);
 
 // Renames `from` to `to` without ever replacing a file that is there or
 // appears meanwhile, also where the volume has neither that rename nor hard

@@ -71,8 +71,9 @@ void DeleteTab::Command7_Click()
     QString error;
     const Database db(m_session.databasePath);
     const bool shown = m_shownNo && quest == m_shownQuest;
-    const std::optional<bool> deleted = shown ? db.removeByNo(m_shownNo, quest, &error, &m_shownStamp)
-                                              : db.removeFirstByQuestion(quest, &error);
+    const std::optional<bool> deleted = shown
+                                            ? db.removeByNo(m_shownNo, quest, &error, &m_shownStamp)
+                                            : db.removeFirstByQuestion(quest, &error);
     if (!deleted) {
         m_dialogs.message(QStringLiteral("データを削除できませんでした\n") +
                           m_session.databasePath + u'\n' + error);

@@ -275,15 +275,16 @@ void HtmlTab::Command16_Click()
                 kept.append(Texts::Kept::file(name, Texts::Reason::ofErrno(code)));
             continue;
         }
-        const QString why = S_ISREG(taken->status().st_mode) ? whyKept(taken->status())
-                                                             : Texts::Reason::notAFile();
+        const QString why =
+            S_ISREG(taken->status().st_mode) ? whyKept(taken->status()) : Texts::Reason::notAFile();
         if (why.isEmpty() && taken->discard(&code)) {
             ++removed;
             if (taken->inTrash())
                 wentTo = trash;
         } else {
             taken->putBack();
-            kept.append(Texts::Kept::file(name, why.isEmpty() ? Texts::Reason::ofErrno(code) : why));
+            kept.append(
+                Texts::Kept::file(name, why.isEmpty() ? Texts::Reason::ofErrno(code) : why));
         }
     }
     if (dir >= 0)

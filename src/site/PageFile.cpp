@@ -45,16 +45,7 @@ bool holds(int fd, off_t size, const QByteArray &bytes)
         return false;
     thread_local QByteArray buffer;
     buffer.resize(bytes.size());
-    qsizetype got = 0;
-    while (got < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + got, size_t(buffer.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    return got == bytes.size() &&
+    return WholeFile::readAll(fd, buffer) == bytes.size() &&
            std::memcmp(buffer.constData(), bytes.constData(), size_t(bytes.size())) == 0;
 }
 

@@ -492,7 +492,8 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
             kept.stale = false;
             now.insert(name, kept);
         }
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // Built from the record as it grows: what is kept is in use too.
     LiveFiles liveFiles(dir, now);
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -535,7 +536,8 @@ void reportCaseShared(const QString &folder,
                       const QHash<QString, QList<std::pair<QString, QString>>> &names,
                       SiteReport &report)
 {
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return;
     for (const auto &group : names) {
@@ -759,7 +761,8 @@ PruneReport prune(const QString &folder, const SiteReport &run,
         report.problems.append(Texts::folderBusy() + u'\n' + folder);
         return report;
     }
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {
         report.failed = int(run.staleFound.size());
         report.firstFailedPath = folder;
@@ -800,8 +803,8 @@ PruneReport prune(const QString &folder, const SiteReport &run,
         }
         const int fd = taken->open();
         // One its owner made read-only is theirs, whatever it holds.
-        const bool ours = fd >= 0 && (taken->status().st_mode & S_IWUSR) &&
-                          SiteRecord::holds(fd, listed);
+        const bool ours =
+            fd >= 0 && (taken->status().st_mode & S_IWUSR) && SiteRecord::holds(fd, listed);
         if (fd >= 0)
             ::close(fd);
         if (compared)

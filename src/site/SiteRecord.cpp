@@ -1,6 +1,7 @@
 #include "SiteRecord.h"
 
 #include "PageFile.h"
+#include "db/WholeFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -178,16 +179,7 @@ bool holds(int fd, const Page &page)
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != page.size)
         return false;
     QByteArray bytes(page.size, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    return got == bytes.size() && hashOf(bytes) == page.hash;
+    return WholeFile::readAll(fd, bytes) == bytes.size() && hashOf(bytes) == page.hash;
 }
 
 bool stillOurs(const QString &folder, const QByteArray &name, const Page &page)

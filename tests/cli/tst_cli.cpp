@@ -302,12 +302,12 @@ private slots:
             QCOMPARE(run.status, 0);
             QCOMPARE(run.out, summary);
             summary = u"0 written, 6 unchanged, 0 problems\n"_s;
-            QCOMPARE(run.err, listed + (prune ? u"wazuna-site: "_s + out + u": "_s +
-                                                    Texts::stalePagesRemoved(2, u"X"_s).replace(
-                                                        u"\nX"_s, u"\n  "_s + m_data.path() +
-                                                                      u"/Trash"_s) +
-                                                    u'\n'
-                                              : u"wazuna-site: --prune removes them\n"_s));
+            QCOMPARE(run.err,
+                     listed + (prune ? u"wazuna-site: "_s + out + u": "_s +
+                                           Texts::stalePagesRemoved(2, u"X"_s).replace(
+                                               u"\nX"_s, u"\n  "_s + m_data.path() + u"/Trash"_s) +
+                                           u'\n'
+                                     : u"wazuna-site: --prune removes them\n"_s));
             QCOMPARE(QFileInfo::exists(out + u"/qa003.html"_s), !prune);
         }
         QCOMPARE(wazunaSite({u"--prune"_s, m_db, out}).err, QString());

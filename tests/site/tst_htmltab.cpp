@@ -7,9 +7,9 @@
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
+#include "settings/Dirs.h"
 #include "site/FileList.h"
 #include "site/FolderList.h"
-#include "settings/Dirs.h"
 #include "site/HtmlTab.h"
 #include "support/FileSnapshot.h"
 
@@ -54,8 +54,7 @@ private slots:
     {
         m_tmp = std::make_unique<QTemporaryDir>();
         // The test's own trash, emptied: removed files are looked for there.
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-             u"/Trash"_s)
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Trash"_s)
             .removeRecursively();
         m_session = Session{};
         m_session.databasePath = path(u"db.mdb"_s);
@@ -189,8 +188,8 @@ private slots:
         m_dialogs.answer(false);
         tab.Command16->click();
         const ScriptedDialogs::Shown question = m_dialogs.shown().first();
-        QCOMPARE(question.text, out + u"\nディレクトリ中の全ファイルを削除します\n"_s +
-                                    Texts::filesToDelete(4));
+        QCOMPARE(question.text,
+                 out + u"\nディレクトリ中の全ファイルを削除します\n"_s + Texts::filesToDelete(4));
         QCOMPARE(question.title, u"全ファイル削除確認"_s);
         QCOMPARE(question.icon, Dialogs::Icon::Warning);
         QCOMPARE(question.button, Dialogs::Default::No);
@@ -224,7 +223,8 @@ private slots:
         const Dirs dirs(path(u"settings.ini"_s));
         dirs.regsettext(Dirs::Put, out + u"/dbnames.txt"_s);
         QVERIFY(DbListFile::write(out + u"/dbnames.txt"_s, {u"その他/"_s + out + u"/other.mdb"_s}));
-        for (const char *name : {"db.mdb-journal", "page.html", "notes.txt", "ro.html", ".htaccess"})
+        for (const char *name :
+             {"db.mdb-journal", "page.html", "notes.txt", "ro.html", ".htaccess"})
             QVERIFY(writeFile(out + u'/' + QString::fromLatin1(name), name));
         QVERIFY(QFile::setPermissions(out + u"/ro.html"_s, QFile::ReadOwner));
         QVERIFY(::link(QFile::encodeName(out + u"/db.mdb"_s).constData(),
@@ -246,10 +246,11 @@ private slots:
                      {u"copy.mdb（使用中のデータベース）"_s, u"db.mdb（使用中のデータベース）"_s,
                       u"db.mdb-journal（使用中のデータベース）"_s,
                       u"dbnames.txt（データベース一覧のファイル）"_s,
-                      u"other.mdb（データベース一覧にあるデータベース）"_s, u"ro.html（読み取り専用）"_s})});
-        QCOMPARE(files(out), (QStringList{u".htaccess"_s, u"copy.mdb"_s, u"db.mdb"_s,
-                                          u"db.mdb-journal"_s, u"dbnames.txt"_s, u"other.mdb"_s,
-                                          u"ro.html"_s}));
+                      u"other.mdb（データベース一覧にあるデータベース）"_s,
+                      u"ro.html（読み取り専用）"_s})});
+        QCOMPARE(files(out),
+                 (QStringList{u".htaccess"_s, u"copy.mdb"_s, u"db.mdb"_s, u"db.mdb-journal"_s,
+                              u"dbnames.txt"_s, u"other.mdb"_s, u"ro.html"_s}));
         QVERIFY(Database(m_session.databasePath).count().has_value());
         QCOMPARE(readFile(trash + u"/files/notes.txt"_s), QByteArray("notes.txt"));
     }

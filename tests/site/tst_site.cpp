@@ -92,8 +92,7 @@ private slots:
         m_tmp = std::make_unique<QTemporaryDir>();
         m_db = path(u"site.mdb"_s);
         // The test's own trash, emptied: removed pages are looked for there.
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-             u"/Trash"_s)
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Trash"_s)
             .removeRecursively();
         QVERIFY(Database(m_db).create(false));
     }
@@ -391,13 +390,15 @@ private slots:
         QTest::newRow("no index name") << u"gone"_s << QString() << none << none;
         QTest::newRow("same file by another name (a volume that folds case)")
             << u"alias"_s << u"Index.html"_s << none << none;
-        QTest::newRow("made read-only") << u"readonly"_s << u"index.html"_s
-                                        << QStringList{u"qa003.html"_s} << QStringList{u"qa003.html"_s};
+        QTest::newRow("made read-only")
+            << u"readonly"_s << u"index.html"_s << QStringList{u"qa003.html"_s}
+            << QStringList{u"qa003.html"_s};
         QTest::newRow("another run between listing and removing")
             << u"between"_s << u"index.html"_s << b << QStringList{u"qa003.html"_s};
         QTest::newRow("replaced between listing and removing")
             << u"replaced"_s << u"index.html"_s << b << QStringList{u"qa003.html"_s};
-        QTest::newRow("record of the pages not saved") << u"unsaved"_s << u"index.html"_s << none << none;
+        QTest::newRow("record of the pages not saved")
+            << u"unsaved"_s << u"index.html"_s << none << none;
         QTest::newRow("planted names outside the folder")
             << u"planted"_s << u"index.html"_s << none << none;
     }
@@ -414,8 +415,8 @@ private slots:
         const QString victim = path(u"victim.txt"_s);
         QVERIFY(writeFile(victim, "not a page"));
         const auto run = [&](const QString &indexName) {
-            return SiteGenerator::generate(Database(m_db),
-                                           {out, indexName, {}, Pages::Layout::Rules, false}, 3, {});
+            return SiteGenerator::generate(
+                Database(m_db), {out, indexName, {}, Pages::Layout::Rules, false}, 3, {});
         };
         QVERIFY(run(u"index.html"_s).complete);
         const QStringList first = files(out);
@@ -480,12 +481,11 @@ private slots:
         store("DELETE FROM tbl1 WHERE No = 2");
         const SiteReport report = SiteGenerator::generate(Database(m_db), options, 1, {});
         QCOMPARE(report.stale, QStringList{u"qa002.html"_s});
-        const PruneReport pruned =
-            SiteGenerator::prune(out, report, {}, [](const QString &page) {
-                QVERIFY(writeFile(page + u".new"_s, "the user's version"));
-                QVERIFY(::rename(QFile::encodeName(page + u".new"_s).constData(),
-                                 QFile::encodeName(page).constData()) == 0);
-            });
+        const PruneReport pruned = SiteGenerator::prune(out, report, {}, [](const QString &page) {
+            QVERIFY(writeFile(page + u".new"_s, "the user's version"));
+            QVERIFY(::rename(QFile::encodeName(page + u".new"_s).constData(),
+                             QFile::encodeName(page).constData()) == 0);
+        });
         QCOMPARE(pruned.removed, 1);
         QCOMPARE(contents(out + u"/qa002.html"_s), QByteArray("the user's version"));
         QCOMPARE(contents(pruned.trash + u"/files/qa002.html"_s).left(6), QByteArray("<HTML>"));
