@@ -1,5 +1,6 @@
 // wazuna-site: the site of a collection, written without the window.
-//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--prune] DATABASE OUTDIR
+//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--phone] [--prune]
+//               DATABASE OUTDIR
 // The same pages, byte for byte, as ＨＰ作成 after データ表示.
 #include "CommandLine.h"
 #include "db/Database.h"
@@ -48,7 +49,11 @@ int main(int argc, char *argv[])
         QStringLiteral("prune"),
         QStringLiteral("Remove the pages an earlier run wrote into OUTDIR and this one did not, "
                        "while they hold what that run wrote. Without it they are only listed."));
-    parser.addOptions({index, title, table, bigTitle, prune});
+    const QCommandLineOption phone(
+        QStringLiteral("phone"),
+        QStringLiteral("Pages a phone can read (スマートフォン対応): a viewport, readable text "
+                       "and links large enough to tap; a Q&A page links to the index too."));
+    parser.addOptions({index, title, table, bigTitle, phone, prune});
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
                                  QStringLiteral("The folder for the pages, made when missing."));
@@ -76,6 +81,7 @@ int main(int argc, char *argv[])
     options.title = parser.value(title);
     options.layout = parser.isSet(table) ? Pages::Layout::Table : Pages::Layout::Rules;
     options.bigTitle = parser.isSet(bigTitle);
+    options.phone = parser.isSet(phone);
     // One level, as ﾃﾞｨﾚｸﾄﾘ作成 makes it.
     if (!QFileInfo(options.folder).isDir() &&
         ::mkdir(QFile::encodeName(options.folder).constData(), 0777) != 0) {

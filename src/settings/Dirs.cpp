@@ -111,6 +111,14 @@ QString Dirs::regsettext(int mode, const QString &value, QString *error) const
     return access(QStringLiteral("settext2"), mode, value, error);
 }
 
+bool Dirs::regoption(const QString &key, int mode, bool value) const
+{
+    if (mode == Get)
+        return access(key, mode, {}, nullptr) == QLatin1StringView("1");
+    access(key, mode, value ? QStringLiteral("1") : QStringLiteral("0"), nullptr);
+    return value;
+}
+
 QString Dirs::deskpath()
 {
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -22,6 +22,11 @@ public:
     // database list file
     QString regsettext(int mode, const QString &value = {}, QString *error = nullptr) const;
 
+    // A check box of the site's options ("phone", "search"), ticked or
+    // not; a get of one never stored, or unreadable, is false. A put that
+    // fails passes: the box is only not restored.
+    bool regoption(const QString &key, int mode, bool value = false) const;
+
     // The Desktop folder, or empty text when the user has none.
     static QString deskpath();
 

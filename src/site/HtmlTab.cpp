@@ -54,10 +54,18 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
       Option5(named<QRadioButton>("Option5", QStringLiteral("枠有り（<table>）"))),
       Option6(named<QRadioButton>("Option6", QStringLiteral("枠無し（<hr>）"))),
       Check2(named<QCheckBox>("Check2", QStringLiteral("ﾀｲﾄﾙを大きくする"))),
+      Check3(named<QCheckBox>("Check3", QStringLiteral("スマートフォン対応"))),
       Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists),
       m_session(session), m_dialogs(dialogs), m_desktop(desktop), m_dirs(dirs)
 {
     Option6->setChecked(true);
+    // Clear until the user ticks it once; then as it was left.
+    if (m_dirs) {
+        Check3->setChecked(m_dirs->regoption(QStringLiteral("phone"), Dirs::Get));
+        connect(Check3, &QCheckBox::toggled, this, [this](bool on) {
+            m_dirs->regoption(QStringLiteral("phone"), Dirs::Put, on);
+        });
+    }
     List5->hide();
     Label9->setMinimumWidth(70);
 
@@ -108,6 +116,7 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
     frame->addWidget(Option5);
     frame->addWidget(Option6);
     frame->addWidget(Check2);
+    frame->addWidget(Check3);
 
     auto *index = new QGridLayout;
     index->addWidget(Label21, 0, 0);
@@ -322,6 +331,7 @@ void HtmlTab::Command14_Click()
     options.title = Text10->text();
     options.layout = Option6->isChecked() ? Pages::Layout::Rules : Pages::Layout::Table;
     options.bigTitle = Check2->isChecked();
+    options.phone = Check3->isChecked();
     QStringList categoriesBefore;
     for (int i = 0; i < Combo2->count(); ++i)
         categoriesBefore.append(Combo2->itemText(i));

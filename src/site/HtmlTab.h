@@ -54,6 +54,7 @@ public:
     QRadioButton *Option5;  // 枠有り（<table>）
     QRadioButton *Option6;  // 枠無し（<hr>）
     QCheckBox *Check2;      // ﾀｲﾄﾙを大きくする
+    QCheckBox *Check3;      // スマートフォン対応
     QPushButton *Command14; // ＨＰ作成
 
 public slots:

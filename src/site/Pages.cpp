@@ -21,14 +21,16 @@ public:
         return *this;
     }
 
-    // Lines 1 to 7, the same on every page.
-    Page &head(const QString &title)
+    // Lines 1 to 7, the same on every page; a phone-ready one has two more
+    // after the third: `phone` holds them.
+    Page &head(const QString &title, const QString &phone = {})
     {
-        return line(QLatin1StringView("<HTML>"))
+        line(QLatin1StringView("<HTML>"))
             .line(QLatin1StringView("<HEAD>"))
             .line(QLatin1StringView(
-                "<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=Shift_JIS\">"))
-            .line(QLatin1StringView("<TITLE>"), title, QLatin1StringView("</TITLE>"))
+                "<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=Shift_JIS\">"));
+        m_text.append(phone);
+        return line(QLatin1StringView("<TITLE>"), title, QLatin1StringView("</TITLE>"))
             .line(QLatin1StringView("</HEAD>"))
             .line(QLatin1StringView("<BODY>"))
             .line(QLatin1StringView("<div align=\"left\">"));
@@ -77,11 +79,48 @@ public:
         return line(QLatin1StringView("<A href=\""), target, u"\">戻る</A>"_qs);
     }
 
+    // A Q&A page's links back, for a phone: to its menu page and to the
+    // index, both large enough to tap.
+    Page &phoneLinks(const QString &target, const QString &index)
+    {
+        line(QLatin1StringView("<A class=\"nav\" href=\""), target, u"\">戻る</A>"_qs);
+        if (!index.isEmpty())
+            line(QLatin1StringView("<A class=\"nav\" href=\""), index, u"\">目次</A>"_qs);
+        return *this;
+    }
+
 private:
     QString m_text;
 };
 
+// For a phone: its own width and readable text; long words and addresses
+// wrap, a table never grows wider than the screen. Menu links take the
+// whole row, at least 44 pixels high.
+const QLatin1StringView Viewport(
+    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n");
+const QLatin1StringView CommonStyle(
+    "body{margin:0;padding:8px 14px 24px;font-size:16px;line-height:1.7;"
+    "-webkit-text-size-adjust:100%;overflow-wrap:anywhere}"
+    "table{width:100%;max-width:100%;table-layout:fixed;border-collapse:collapse}"
+    "td{padding:8px 6px;overflow-wrap:anywhere}"
+    "img,video,iframe{max-width:100%;height:auto}pre{white-space:pre-wrap}");
+const QLatin1StringView MenuStyle(
+    "a{display:block;min-height:44px;padding:10px 2px;box-sizing:border-box}"
+    "a+br{display:none}td{padding:0 6px}");
+const QLatin1StringView QaStyle(
+    "a.nav{display:inline-block;min-width:44px;min-height:44px;line-height:44px;"
+    "margin-right:16px}");
+
 } // namespace
+
+QString phoneHead(bool menu)
+{
+    static const QString forMenu = Viewport + QLatin1StringView("<style>") + CommonStyle +
+                                   MenuStyle + QLatin1StringView("</style>\r\n");
+    static const QString forQa = Viewport + QLatin1StringView("<style>") + CommonStyle + QaStyle +
+                                 QLatin1StringView("</style>\r\n");
+    return menu ? forMenu : forQa;
+}
 
 QString qaPageName(qint64 no)
 {
@@ -96,10 +135,11 @@ QString subPageName(const QString &stem)
     return stem + QLatin1StringView(".html");
 }
 
-QString qaPage(const QaRecord &record, const QString &backLink, Layout layout)
+QString qaPage(const QaRecord &record, const QString &backLink, Layout layout, bool phone,
+               const QString &indexName)
 {
-    Page page(record.quest.size() * 2 + record.anser.size() + 400);
-    page.head(record.quest);
+    Page page(record.quest.size() * 2 + record.anser.size() + (phone ? 1000 : 400));
+    page.head(record.quest, phone ? phoneHead(false) : QString());
     if (layout == Layout::Rules) {
         page.line(QStringLiteral("<質問><br>"))
             .line(record.quest)
@@ -115,14 +155,16 @@ QString qaPage(const QaRecord &record, const QString &backLink, Layout layout)
             .line(QLatin1StringView("<tr><td>"), record.anser, QLatin1StringView("</td></tr>"))
             .line(QLatin1StringView("</table><hr>"));
     }
+    if (phone)
+        return page.phoneLinks(backLink, indexName).tail();
     return page.backLink(backLink).tail();
 }
 
 QString indexPage(const QString &title, const QStringList &categories, Layout layout, bool bigTitle,
-                  QString *stoppedAt)
+                  QString *stoppedAt, bool phone)
 {
-    Page page(400 + categories.size() * 80);
-    page.head(title).menuHeading(title, layout, bigTitle);
+    Page page(1000 + categories.size() * 80);
+    page.head(title, phone ? phoneHead(true) : QString()).menuHeading(title, layout, bigTitle);
     for (const QString &kind : categories) {
         const std::optional<CategoryKey> key = CategoryKey::split(kind);
         if (!key) {
@@ -136,10 +178,10 @@ QString indexPage(const QString &title, const QStringList &categories, Layout la
 }
 
 QString subPage(const QString &title, const QList<qint64> &nos, const QStringList &quests,
-                const QString &indexName, Layout layout, bool bigTitle)
+                const QString &indexName, Layout layout, bool bigTitle, bool phone)
 {
-    Page page(400 + nos.size() * 100);
-    page.head(title).menuHeading(title, layout, bigTitle);
+    Page page(1000 + nos.size() * 100);
+    page.head(title, phone ? phoneHead(true) : QString()).menuHeading(title, layout, bigTitle);
     for (qsizetype i = 0; i < nos.size() && i < quests.size(); ++i)
         page.menuEntry(qaPageName(nos.at(i)), quests.at(i), layout);
     return page.menuEnd(layout).backLink(indexName).tail();

@@ -70,14 +70,16 @@ QByteArrayView bytesOf(const QString &text)
 class Writers
 {
 public:
-    Writers(const QString &folder, int threads, Pages::Layout layout,
-            const SiteRecord::Pages &before, SiteReport &report)
-        : m_folder(folder), m_layout(layout), m_before(before),
+    Writers(const SiteOptions &options, const SiteRecord::Pages &before, SiteReport &report)
+        : m_folder(options.folder), m_layout(options.layout), m_phone(options.phone),
+          m_indexName(options.indexName), m_before(before),
           // Names looked up in the folder open, not along its whole path.
-          m_dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+          m_dir(::open(QFile::encodeName(options.folder).constData(),
+                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
           m_report(report),
-          m_queues(threads > 0 ? threads
-                               : std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
+          m_queues(options.threads > 0
+                       ? options.threads
+                       : std::clamp<int>(int(std::thread::hardware_concurrency()), 1, 4))
     {
         for (Queue &queue : m_queues)
             m_threads.emplace_back([this, &queue] { work(queue); });
@@ -231,7 +233,7 @@ private:
             } else {
                 QaRecord record = p.record;
                 record.anser = Database::text(p.anser);
-                text = Pages::qaPage(record, p.backLink, m_layout);
+                text = Pages::qaPage(record, p.backLink, m_layout, m_phone, m_indexName);
             }
             const QByteArray bytes = queue.encoder.encode(text);
             outcome = m_dir >= 0 ? PageFile::write(m_dir, name, bytes, &error, &page.stamp)
@@ -273,13 +275,15 @@ private:
         std::call_once(m_builderOnce, [this] {
             m_builder = SiteRecord::hashOf(Cp932().encode(Pages::qaPage(
                 {12, u"s,t"_s, u"質問 <b>&amp;</b> ～〜 ① ｶﾅ"_s, u"答え<br>\r\n😀 ¥ — ‾"_s},
-                u"s.html"_s, m_layout)));
+                u"s.html"_s, m_layout, m_phone, m_indexName)));
         });
         return m_builder;
     }
 
     const QString m_folder;
     const Pages::Layout m_layout;
+    const bool m_phone;
+    const QString m_indexName;
     std::once_flag m_builderOnce;
     quint64 m_builder = 0;
     const SiteRecord::Pages &m_before;
@@ -336,7 +340,7 @@ class Run
 public:
     Run(const SiteOptions &options, const SiteRecord::Pages &before, const Progress &progress)
         : m_progress(progress),
-          m_writers(options.folder, options.threads, options.layout, before, report)
+          m_writers(options, before, report)
     {
     }
 
@@ -715,7 +719,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 // Built here, for the problem it may report in its turn.
                 QString stoppedAt;
                 const QString text = Pages::indexPage(options.title, categories, options.layout,
-                                                      options.bigTitle, &stoppedAt);
+                                                      options.bigTitle, &stoppedAt, options.phone);
                 if (last)
                     run.write({page.name, [text] { return text; }, {}, {}, {}});
                 if (!stoppedAt.isNull())
@@ -730,7 +734,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             run.write({page.name,
                        [group, title = key->title, &options] {
                            return Pages::subPage(title, group.nos, group.quests, options.indexName,
-                                                 options.layout, options.bigTitle);
+                                                 options.layout, options.bigTitle, options.phone);
                        },
                        {},
                        {},

@@ -14,6 +14,7 @@ struct SiteOptions {
     QString title;     // the index page's title
     Pages::Layout layout = Pages::Layout::Rules;
     bool bigTitle = false; // a larger heading on the menu pages, table layout only
+    bool phone = false;    // pages a phone can read (スマートフォン対応)
     int threads = 0;       // threads building and writing pages; 0: one a processor, up to 4
 };
 

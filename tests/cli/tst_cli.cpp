@@ -117,11 +117,19 @@ private slots:
         QTest::addColumn<bool>("table");
         QTest::addColumn<bool>("big");
         QTest::addColumn<QString>("index");
-        QTest::newRow("rules") << QStringList() << false << false << u"index.html"_s;
-        QTest::newRow("table") << QStringList{u"--table"_s} << true << false << u"index.html"_s;
+        QTest::addColumn<bool>("phone");
+        QTest::newRow("rules") << QStringList() << false << false << u"index.html"_s << false;
+        QTest::newRow("table") << QStringList{u"--table"_s} << true << false << u"index.html"_s
+                               << false;
         QTest::newRow("table, big title, index.htm")
             << QStringList{u"--table"_s, u"--big-title"_s, u"--index"_s, u"index.htm"_s} << true
-            << true << u"index.htm"_s;
+            << true << u"index.htm"_s << false;
+        QTest::newRow("rules, phone")
+            << QStringList{u"--phone"_s} << false << false << u"index.html"_s << true;
+        QTest::newRow("table, big title, index.htm, phone")
+            << QStringList{u"--table"_s, u"--big-title"_s, u"--index"_s, u"index.htm"_s,
+                           u"--phone"_s}
+            << true << true << u"index.htm"_s << true;
     }
 
     void sameAsTheWindow()
@@ -130,6 +138,7 @@ private slots:
         QFETCH(bool, table);
         QFETCH(bool, big);
         QFETCH(QString, index);
+        QFETCH(bool, phone);
         const QString title = u"よくある質問 'FAQ'"_s;
         Session session;
         session.databasePath = m_db;
@@ -143,6 +152,7 @@ private slots:
         tab.Text10->setText(title);
         (table ? tab.Option5 : tab.Option6)->setChecked(true);
         tab.Check2->setChecked(big);
+        tab.Check3->setChecked(phone);
         tab.Command13->click();
         tab.Command14->click();
         QCOMPARE(dialogs.messages(), QStringList{Texts::siteMade()});

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -210,6 +211,22 @@ private slots:
         tab.Command16->click();
         QCOMPARE(tab.File1->items(), (QStringList{u"link.html"_s, u"ro.html"_s}));
         QVERIFY(QFileInfo::exists(out + u"/sub/inside.html"_s));
+    }
+
+    // スマートフォン対応 starts clear, and is as the user left it at the next start.
+    void phoneBoxKept()
+    {
+        const Dirs dirs(path(u"settings.ini"_s));
+        RecordLists lists(m_session, m_dialogs);
+        for (const bool expected : {false, true, false}) {
+            HtmlTab tab(lists, m_session, m_dialogs, m_desktop, &dirs);
+            QCOMPARE(tab.Check3->text(), u"スマートフォン対応"_s);
+            QCOMPARE(tab.Check3->parentWidget(), tab.Frame2);
+            QCOMPARE(tab.Check3->isChecked(), expected);
+            tab.show();
+            QTest::mouseClick(tab.Check3, Qt::LeftButton, {}, QPoint(4, tab.Check3->height() / 2));
+            QCOMPARE(tab.Check3->isChecked(), !expected);
+        }
     }
 
     // ﾃﾞｨﾚｸﾄﾘ内全削除 in the folder of the databases: what is in use stays,

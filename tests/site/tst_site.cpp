@@ -165,6 +165,37 @@ private slots:
         QCOMPARE(report.written, 0);
         QCOMPARE(report.unchanged, 9);
         QCOMPARE(snapshot(out), before);
+
+        // For a phone every page is written again: a viewport and a style
+        // after the third line, and a Q&A page's links back to its menu and
+        // to the index; without those, the same bytes.
+        SiteOptions phone = options;
+        phone.phone = true;
+        report = SiteGenerator::generate(Database(m_db), phone, 5, {});
+        QCOMPARE(report.written, 9);
+        Cp932 cp932;
+        for (const QString &name : files(golden)) {
+            const bool qa = name.startsWith(u"qa"_s);
+            QByteArray page = contents(out + u'/' + name);
+            const QByteArray head = cp932.encode(Pages::phoneHead(!qa));
+            QVERIFY2(page.indexOf(head) == page.indexOf("<TITLE>") - head.size(), qPrintable(name));
+            QVERIFY(head.startsWith("<meta name=\"viewport\" content=\"width=device-width, "
+                                    "initial-scale=1\">\r\n<style>"));
+            page.replace(head, "");
+            if (qa) {
+                const QByteArray toIndex = "<A class=\"nav\" href=\"" + index.toLatin1() + "\">" +
+                                           cp932.encode(u"目次</A>\r\n"_s);
+                QVERIFY2(page.contains(toIndex), qPrintable(name));
+                page.replace(toIndex, "").replace("<A class=\"nav\" href=", "<A href=");
+            }
+            QVERIFY2(page == contents(golden + u'/' + name), qPrintable(name));
+        }
+        // And back, byte for byte as before.
+        report = SiteGenerator::generate(Database(m_db), options, 5, {});
+        QCOMPARE(report.written, 9);
+        for (const QString &name : files(golden))
+            QVERIFY2(contents(out + u'/' + name) == contents(golden + u'/' + name),
+                     qPrintable(name));
     }
 
     // What a run says, in order, and what it leaves in the folder.
