@@ -120,12 +120,17 @@ public:
     // the names of those that could not be written.
     SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
     {
+        // Sized once, and each queue's list let go as soon as it is moved:
+        // for a large site both are among the largest things a run holds.
+        size_t total = 0;
+        for (const Queue &queue : m_queues)
+            total += queue.written.size();
         SiteRecord::Pages all;
+        all.reserve(qsizetype(total));
         for (Queue &queue : m_queues) {
-            all.reserve(all.size() + queue.written.size());
             for (auto &[name, page] : queue.written)
                 all.insert(std::move(name), page);
-            queue.written.clear();
+            std::vector<std::pair<QByteArray, SiteRecord::Page>>().swap(queue.written);
             failedNames += std::move(queue.failed);
         }
         return all;
@@ -481,7 +486,7 @@ private:
 // left them. A page that could not be written this time stays in the
 // record as it was; after a run that did not write the whole site, nothing
 // is taken for stale: what it did not write may be what its pages link to.
-void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &run,
+void recordPages(const QString &folder, SiteRecord::Pages before, Run &run,
                  const QSet<QByteArray> &linked, SiteReport &report)
 {
     QList<QByteArray> failedNames;
@@ -520,6 +525,8 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
     report.stale.sort();
     if (now.isEmpty() && before.isEmpty())
         return;
+    // Not held while the new record is written out beside it.
+    before = {};
     QString error;
     if (!SiteRecord::write(folder, now, &error)) {
         report.problems.append(Texts::pageRecordNotSaved(error));
@@ -582,7 +589,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     }
     // What is left of runs that no longer hold the lock.
     PageFile::removeLeftovers(options.folder);
-    const SiteRecord::Pages before = SiteRecord::read(options.folder);
+    SiteRecord::Pages before = SiteRecord::read(options.folder);
     Run run(options, before, progress);
     run.setTotal(int(expected) + 1);
 
@@ -745,7 +752,8 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     if (!folded.isEmpty())
         reportCaseShared(options.folder, folded, report);
     report.complete = read && report.problems.isEmpty() && !report.failed;
-    recordPages(options.folder, before, run, linked, report);
+    // The writers are done with the earlier record: it is handed over.
+    recordPages(options.folder, std::move(before), run, linked, report);
     return report;
 }
 
