@@ -11,7 +11,10 @@
 //   (e) and (f) wazuna-site into a fresh folder, and again unchanged, with
 //       its peak resident memory;
 //   (g) (b) with one writer thread, to tell whether the threads help when
-//       the kernel's work on files is what bounds a run.
+//       the kernel's work on files is what bounds a run;
+//   (h) the window's ＨＰ作成 after データ表示, into a fresh folder and again
+//       unchanged, each in a child process (bench_site_window) whose peak
+//       resident memory is the window's alone, listing held.
 // The disk's pace drifts from one minute to the next, so (a), (b) and (c)
 // are taken three times each, in turn, and the best of each counts. The
 // last line gives the ratios.
@@ -25,6 +28,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -159,6 +163,33 @@ int main(int argc, char *argv[])
     };
     ::getrusage(RUSAGE_CHILDREN, &children);
     const double cliPeak = children.ru_maxrss / 1024.0;
+    // The window's run, in a child of its own, as that child reports it;
+    // after the command's peak is read, for the window is a child too.
+    double windowFresh = 0;
+    double windowPeak = 0;
+    double windowRerunPeak = 0;
+    const auto window = [&](const QString &folder, double &peakMb) {
+        ::sync();
+        QProcess process;
+        process.start(QStringLiteral(SITE_WINDOW), {database, folder, options.title});
+        process.waitForFinished(-1);
+        const QByteArray out = process.readAllStandardOutput();
+        std::printf("    window %s", out.constData());
+        if (process.exitCode() != 0)
+            std::printf("%s", process.readAllStandardError().constData());
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^ *([0-9.]+) ms.* peak ([0-9]+) MB"))
+                .match(QString::fromUtf8(out));
+        peakMb = m.captured(2).toDouble();
+        return m.captured(1).toDouble();
+    };
+    {
+        const QString folder = freshFolder(QStringLiteral("window0"));
+        std::printf("(h) window, fresh:\n");
+        windowFresh = window(folder, windowPeak);
+        std::printf("(h) window, unchanged:\n");
+        window(folder, windowRerunPeak);
+    }
 
     Files pages;
     const QDir site0(options.folder);
@@ -207,8 +238,11 @@ int main(int argc, char *argv[])
                 floor, fresh, rerun, cliFresh, cliRerun, cliPeak);
     // The floor's own time tells which of the disk's phases was measured.
     std::printf("ratios: fresh/floor=%.2f rerun/floor=%.2f peak_rss_mb=%.0f cli_fresh/floor=%.2f "
-                "cli_rerun/floor=%.2f one_thread/floor=%.2f cli_peak_mb=%.0f floor_ms=%.0f\n",
+                "cli_rerun/floor=%.2f one_thread/floor=%.2f cli_peak_mb=%.0f "
+                "window_fresh/floor=%.2f window_peak_mb=%.0f window_rerun_peak_mb=%.0f "
+                "floor_ms=%.0f\n",
                 fresh / floor, rerun / floor, peak, cliFresh / floor, cliRerun / floor,
-                oneThread / floor, cliPeak, floor);
+                oneThread / floor, cliPeak, windowFresh / floor, windowPeak, windowRerunPeak,
+                floor);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -38,15 +39,22 @@ void stampAt(int dir, const QByteArray &name, Stamp *stamp)
         *stamp = Stamp::of(st);
 }
 
-// Whether the open file, of `size` bytes, holds exactly `bytes`.
+// Whether the open file, of `size` bytes, holds exactly `bytes`. Read a
+// block at a time: a buffer the size of the largest file compared (the
+// record of a large site) would stay with its thread, the window's own.
 bool holds(int fd, off_t size, const QByteArray &bytes)
 {
     if (size != bytes.size())
         return false;
     thread_local QByteArray buffer;
-    buffer.resize(bytes.size());
-    return WholeFile::readAll(fd, buffer) == bytes.size() &&
-           std::memcmp(buffer.constData(), bytes.constData(), size_t(bytes.size())) == 0;
+    for (qsizetype at = 0; at < bytes.size();) {
+        buffer.resize(std::min<qsizetype>(bytes.size() - at, 64 * 1024));
+        if (WholeFile::readAll(fd, buffer) != buffer.size() ||
+            std::memcmp(buffer.constData(), bytes.constData() + at, size_t(buffer.size())) != 0)
+            return false;
+        at += buffer.size();
+    }
+    return true;
 }
 
 Outcome failed(QString *error, int code)

@@ -3,7 +3,6 @@
 #include "Cp932.h"
 #include "PageFile.h"
 #include "SiteRecord.h"
-#include "db/CategoryGroups.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
 #include "db/Trash.h"
@@ -122,12 +121,25 @@ public:
     // the names of those that could not be written.
     SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
     {
+        // Sized once, and each queue's list let go as soon as it is moved:
+        // for a large site both are among the largest things a run holds.
+        size_t total = 0;
+        for (const Queue &queue : m_queues)
+            total += queue.kept.size() + queue.written.size();
         SiteRecord::Pages all;
+        all.reserve(qsizetype(total));
         for (Queue &queue : m_queues) {
-            all.reserve(all.size() + queue.written.size());
+            // Kept first: a name written after it was found untouched
+            // (a number that comes back) takes what was written.
+            for (const SiteRecord::Pages::const_iterator &it : queue.kept) {
+                SiteRecord::Page page = *it;
+                page.stale = false;
+                all.insert(it.key(), page);
+            }
+            queue.kept = {};
             for (auto &[name, page] : queue.written)
                 all.insert(std::move(name), page);
-            queue.written.clear();
+            queue.written = {};
             failedNames += std::move(queue.failed);
         }
         return all;
@@ -152,7 +164,12 @@ private:
         std::deque<Job> outbox; // the producer's own, until handed over
         // Touched by the queue's own thread only.
         Cp932 encoder;
-        std::vector<std::pair<QByteArray, SiteRecord::Page>> written;
+        // In blocks: a list that doubles copies itself as it grows and
+        // holds room for as many again.
+        std::deque<std::pair<QByteArray, SiteRecord::Page>> written;
+        // Pages untouched since the last run: their entries of its record,
+        // not copies, which would hold that record twice over.
+        std::deque<SiteRecord::Pages::const_iterator> kept;
         QList<QByteArray> failed;
     };
 
@@ -193,27 +210,30 @@ private:
 
     // A page built from what the last run built it from, and whose file
     // nobody has written since that run, is as it should be.
-    bool untouched(const QByteArray &name, quint64 input, SiteRecord::Page &known) const
+    // Its entry of the last run's record; the record's end when not.
+    SiteRecord::Pages::const_iterator untouched(const QByteArray &name, quint64 input) const
     {
+        const auto none = m_before.cend();
         if (!input || m_dir < 0)
-            return false;
+            return none;
         const auto it = m_before.constFind(name);
-        if (it == m_before.cend() || it->input != input || !it->stamp.changed)
-            return false;
+        if (it == none || it->input != input || !it->stamp.changed)
+            return none;
         struct stat st;
         if (::fstatat(m_dir, name.constData(), &st, 0) != 0 || !S_ISREG(st.st_mode) ||
             st.st_size != it->size || !(PageFile::Stamp::of(st) == it->stamp))
-            return false;
-        known = *it;
-        known.stale = false;
-        return true;
+            return none;
+        return it;
     }
 
     QString path(const Job &job) const { return PageFile::join(m_folder, job.page.name); }
 
     void write(Queue &queue, const Job &job)
     {
-        const QByteArray name = QFile::encodeName(job.page.name);
+        QByteArray name = QFile::encodeName(job.page.name);
+        // The earlier record's copy of the name, shared by the new record.
+        if (const auto it = m_before.constFind(name); it != m_before.cend())
+            name = it.key();
         SiteRecord::Page page;
         QString error;
         PageFile::Outcome outcome = PageFile::Outcome::Unchanged;
@@ -226,7 +246,8 @@ private:
                          p.anser,
                          SiteRecord::hashOf(bytesOf(p.record.quest),
                                             SiteRecord::hashOf(bytesOf(p.backLink), builder())));
-        if (!untouched(name, input, page)) {
+        const auto kept = untouched(name, input);
+        if (kept == m_before.cend()) {
             QString text;
             if (p.text) {
                 text = p.text();
@@ -244,6 +265,8 @@ private:
         }
         if (outcome == PageFile::Outcome::Failed)
             queue.failed.append(name);
+        else if (kept != m_before.cend())
+            queue.kept.push_back(kept);
         else
             queue.written.push_back({name, page});
         {
@@ -374,6 +397,61 @@ private:
     int m_total = 0;
 };
 
+// The numbers and questions of each category, in the order stored, held
+// from the reading of the table to the menu pages. A string apiece cost
+// some 170 bytes a question, the most of what a run held; one text a
+// category costs little more than its characters.
+class MenuGroups
+{
+public:
+    struct Group {
+        QList<qint64> nos;
+        QString quests;        // one after another
+        QList<qsizetype> ends; // where each ends in `quests`
+
+        QString quest(qsizetype i) const
+        {
+            const qsizetype from = i ? ends[i - 1] : 0;
+            return quests.sliced(from, ends[i] - from);
+        }
+        QStringList questList() const
+        {
+            QStringList list;
+            list.reserve(ends.size());
+            for (qsizetype i = 0; i < ends.size(); ++i)
+                list.append(quest(i));
+            return list;
+        }
+    };
+    // Where a record's question is kept.
+    struct Where {
+        const Group *group = nullptr;
+        qsizetype index = 0;
+        QString quest() const { return group->quest(index); }
+    };
+
+    Where add(const QString &kind, qint64 no, const QString &quest)
+    {
+        Group *&group = m_byKind[kind];
+        if (!group)
+            group = &m_groups.emplace_back();
+        group->nos.append(no);
+        group->quests += quest;
+        group->ends.append(group->quests.size());
+        return {group, group->ends.size() - 1};
+    }
+    // Empty for a category without records.
+    Group of(const QString &kind) const
+    {
+        const Group *group = m_byKind.value(kind);
+        return group ? *group : Group();
+    }
+
+private:
+    std::deque<Group> m_groups; // where a group is stays put
+    QHash<QString, Group *> m_byKind;
+};
+
 // A page written after every Q&A page (the index, a menu page) or, in its
 // place, a problem to report.
 struct Later {
@@ -485,7 +563,7 @@ private:
 // left them. A page that could not be written this time stays in the
 // record as it was; after a run that did not write the whole site, nothing
 // is taken for stale: what it did not write may be what its pages link to.
-void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &run,
+void recordPages(const QString &folder, SiteRecord::Pages before, Run &run,
                  const QSet<QByteArray> &linked, SiteReport &report)
 {
     QList<QByteArray> failedNames;
@@ -524,6 +602,8 @@ void recordPages(const QString &folder, const SiteRecord::Pages &before, Run &ru
     report.stale.sort();
     if (now.isEmpty() && before.isEmpty())
         return;
+    // Not held while the new record is written out beside it.
+    before = {};
     QString error;
     if (!SiteRecord::write(folder, now, &error)) {
         report.problems.append(Texts::pageRecordNotSaved(error));
@@ -586,7 +666,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     }
     // What is left of runs that no longer hold the lock.
     PageFile::removeLeftovers(options.folder);
-    const SiteRecord::Pages before = SiteRecord::read(options.folder);
+    SiteRecord::Pages before = SiteRecord::read(options.folder);
     Run run(options, before, progress);
     run.setTotal(int(expected) + 1);
 
@@ -605,7 +685,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     // menu pages by their folded case, with the Q&A pages that fold the same.
     QSet<QByteArray> linked;
     QHash<QString, QList<std::pair<QString, QString>>> folded;
-    CategoryGrouper grouper;
+    MenuGroups menus;
     qsizetype rows = 0;
 
     // The Q&A page of a record is held until the next record is read: two
@@ -613,6 +693,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     // page name, and then only the later one is written.
     struct Held {
         Page page;
+        MenuGroups::Where where;
         QString what() const { return Texts::qaPageOf(page.record.no, page.record.quest); }
     };
     std::optional<Held> held;
@@ -620,12 +701,12 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     // begin with, and come after the others: a Q&A page written earlier in
     // the run may see its name come back. The last one written stays, and
     // the earlier one is named with it.
-    QHash<qint64, QString> writtenQuest;
+    QHash<qint64, MenuGroups::Where> writtenQuest;
     const auto claim = [&](const QString &name, const QString &what) {
         if (!claims.contains(name))
             if (const auto it = writtenQuest.constFind(held->page.record.no);
                 it != writtenQuest.cend())
-                claims.add(name, Texts::qaPageOf(it.key(), *it));
+                claims.add(name, Texts::qaPageOf(it.key(), it->quest()));
         claims.add(name, what);
     };
     const auto flush = [&] {
@@ -639,7 +720,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             // Q&A page names are lower case already.
             if (const auto it = folded.find(name); it != folded.end())
                 it->append({name, held->what()});
-            writtenQuest.insert(held->page.record.no, held->page.record.quest);
+            writtenQuest.insert(held->page.record.no, held->where);
             run.write(std::move(held->page));
         }
         held.reset();
@@ -666,7 +747,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             // has to be built from it.
             const QaRecord r{
                 stored.no, Database::text(stored.kind), Database::text(stored.quest), {}};
-            grouper.add(r);
+            const MenuGroups::Where where = menus.add(r.kind, r.no, r.quest);
             const std::optional<CategoryKey> key = CategoryKey::split(r.kind);
             if (!key) {
                 run.problem(Texts::badCategory());
@@ -682,7 +763,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 claim(name, held->what());
             else
                 flush();
-            held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)}};
+            held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)}, where};
             return true;
         },
         &error);
@@ -702,10 +783,6 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
 
         // Then the index page and one menu page a category, each name
         // written once, by the last page that wants it.
-        const QList<CategoryGroup> groups = grouper.take();
-        QHash<QString, const CategoryGroup *> groupOf;
-        for (const CategoryGroup &g : groups)
-            groupOf.insert(g.kind, &g);
         QHash<QString, int> seen;
         for (const Later &page : std::as_const(later)) {
             if (page.name.isEmpty()) {
@@ -728,18 +805,18 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             }
             if (!last)
                 continue;
-            static const CategoryGroup none;
-            const CategoryGroup group = *groupOf.value(page.kind, &none);
             const std::optional<CategoryKey> key = CategoryKey::split(page.kind);
             run.write({page.name,
-                       [group, title = key->title, &options] {
-                           return Pages::subPage(title, group.nos, group.quests, options.indexName,
-                                                 options.layout, options.bigTitle, options.phone);
+                       [group = menus.of(page.kind), title = key->title, &options] {
+                           return Pages::subPage(title, group.nos, group.questList(),
+                                                 options.indexName, options.layout,
+                                                 options.bigTitle, options.phone);
                        },
                        {},
                        {},
                        {}});
         }
+        menus = {}; // each menu page holds its own group until it is written
     }
     run.finish();
     SiteReport report = std::move(run.report);
@@ -749,7 +826,8 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     if (!folded.isEmpty())
         reportCaseShared(options.folder, folded, report);
     report.complete = read && report.problems.isEmpty() && !report.failed;
-    recordPages(options.folder, before, run, linked, report);
+    // The writers are done with the earlier record: it is handed over.
+    recordPages(options.folder, std::move(before), run, linked, report);
     return report;
 }
 

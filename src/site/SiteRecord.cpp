@@ -145,24 +145,32 @@ bool write(const QString &folder, const Pages &pages, QString *error)
         return false;
     }
     QByteArray out = escaped(Header + QFile::encodeName(canonical(folder))) + '\n';
-    out.reserve(out.size() + pages.size() * 40);
-    out.reserve(out.size() + pages.size() * 72);
-    for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
-        const auto number = [&out](auto value, int base) {
-            char digits[24]; // a 64-bit number has at most 20
-            out.append(digits,
-                       std::to_chars(digits, digits + sizeof digits, value, base).ptr - digits);
-            out.append(' ');
-        };
-        number(it->hash, 16);
-        number(it->size, 10);
-        out.append(it->stale ? "s " : "- ");
-        number(it->input, 16);
-        number(it->stamp.ino, 10);
-        number(it->stamp.changed, 10);
-        out += escaped(it.key());
-        out += '\n';
-    }
+    // Each line measured first and the record written into a buffer of
+    // its exact size: one that grows holds the old and the new at once,
+    // and for a large site that was the largest moment of a run.
+    const auto lines = [&pages](auto &&add) {
+        for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
+            const auto number = [&add](auto value, int base) {
+                char digits[24]; // a 64-bit number has at most 20
+                add(QByteArrayView(digits,
+                                   std::to_chars(digits, digits + sizeof digits, value, base).ptr -
+                                       digits));
+                add(" ");
+            };
+            number(it->hash, 16);
+            number(it->size, 10);
+            add(it->stale ? "s " : "- ");
+            number(it->input, 16);
+            number(it->stamp.ino, 10);
+            number(it->stamp.changed, 10);
+            add(escaped(it.key()));
+            add("\n");
+        }
+    };
+    qsizetype size = out.size();
+    lines([&size](QByteArrayView part) { size += part.size(); });
+    out.reserve(size);
+    lines([&out](QByteArrayView part) { out.append(part); });
     // A cache: whole or not at all, but not worth a sync.
     QString reason;
     if (PageFile::write(path, out, &reason) == PageFile::Outcome::Failed) {

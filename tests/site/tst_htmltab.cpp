@@ -131,6 +131,27 @@ private slots:
         QCOMPARE(tab.File1->items(), files(path(folder)));
     }
 
+    // The file list shows a folder's files as QDir sorts them by name,
+    // case aside: no hidden file, no folder, a link to a file but not a
+    // broken one, whatever the case and the characters of the names.
+    void fileListOrder()
+    {
+        const QString folder = path(u"order"_s);
+        QVERIFY(QDir().mkpath(folder + u"/Sub"_s));
+        for (const QString &name : {u"b.html"_s, u"A.html"_s, u"a_b.txt"_s, u"Ab.HTML"_s,
+                                    u"12.html"_s, u"9.html"_s, u"ｶﾅ.html"_s, u"かな.html"_s,
+                                    u"Zeta"_s, u"~x"_s, u".hidden"_s, u"É.html"_s, u"e.html"_s})
+            QVERIFY(writeFile(folder + u'/' + name, "x"));
+        QVERIFY(QFile::link(folder + u"/b.html"_s, folder + u"/Link.html"_s));
+        QVERIFY(QFile::link(folder + u"/gone"_s, folder + u"/broken.html"_s));
+        FileList list;
+        list.setPath(folder);
+        const QStringList expected =
+            QDir(folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+        QCOMPARE(expected.size(), 13);
+        QCOMPARE(list.items(), expected);
+    }
+
     // The output folder: pasted, created, emptied, and pages opened.
     void folderOperations()
     {
