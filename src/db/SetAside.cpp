@@ -1,14 +1,16 @@
 #include "SetAside.h"
 
 #include "Texts.h"
+#include "Trash.h"
 #include "WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace SetAside
 {
@@ -16,55 +18,28 @@ namespace SetAside
 namespace
 {
 
-// A place the desktop's trash can: $XDG_DATA_HOME/Trash/files, or a
-// volume's .Trash-UID/files or .Trash/UID/files.
-bool isTrash(const QString &where)
-{
-    const QFileInfo info(where);
-    if (!info.isAbsolute() || info.fileName().isEmpty() || !info.isFile())
-        return false;
-    const QDir files = info.dir();
-    if (files.dirName() != QLatin1StringView("files"))
-        return false;
-    QDir trash = files;
-    if (!trash.cdUp())
-        return false;
-    const QString trashName = trash.dirName();
-    if (trashName == QLatin1StringView("Trash") || trashName.startsWith(u".Trash-"))
-        return true;
-    return trash.cdUp() && trash.dirName() == QLatin1StringView(".Trash");
-}
-
-// Undoes a move into somewhere that is not a trash (seen with Qt 6.4: a
-// "files" folder under the current folder), with its info file.
-void undoMove(const QString &where, const QString &path)
-{
-    if (WholeFile::renameNew(QFile::encodeName(where), QFile::encodeName(path)) != 0)
-        return;
-    QDir files = QFileInfo(where).dir();
-    QDir top = files;
-    if (!top.cdUp())
-        return;
-    QFile::remove(top.filePath(QStringLiteral("info/") + QFileInfo(where).fileName() +
-                               QStringLiteral(".trashinfo")));
-    top.rmdir(QStringLiteral("info"));
-    top.rmdir(QStringLiteral("files"));
-}
-
+// Into the trash of the file's volume, the same way as every file the tool
+// removes; nothing where the volume has none.
 std::optional<QString> toTrash(const QString &path)
 {
-    // Qt 6.4 falls back to the current folder when the user's data folder
-    // does not exist yet; a desktop makes it, so make it too.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-
-    QString where;
-    if (!QFile::moveToTrash(path, &where))
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    const QString trash = Trash::of(folder);
+    const int dir = trash.isEmpty() ? -1
+                                    : ::open(QFile::encodeName(folder).constData(),
+                                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
         return std::nullopt;
-    if (isTrash(where) && !QFileInfo::exists(path))
-        return where;
-    if (!QFileInfo::exists(path))
-        undoMove(where, path);
-    return std::nullopt;
+    std::optional<QString> went;
+    if (const std::unique_ptr<Trash::Taken> taken =
+            Trash::Taken::take(dir, folder, trash, QFile::encodeName(info.fileName()), nullptr)) {
+        if (taken->inTrash() && taken->discard())
+            went = QFile::decodeName(taken->where());
+        else
+            taken->putBack();
+    }
+    ::close(dir);
+    return went;
 }
 
 } // namespace

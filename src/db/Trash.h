@@ -46,6 +46,8 @@ public:
     bool putBack(int *code = nullptr);
 
     bool inTrash() const { return !m_info.isEmpty(); }
+    // Where it is now: its path in the trash, or its name in the folder.
+    const QByteArray &where() const { return m_taken; }
 
 private:
     Taken() = default;
