@@ -1,6 +1,6 @@
 // wazuna-site: the site of a collection, written without the window.
-//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--phone] [--prune]
-//               DATABASE OUTDIR
+//   wazuna-site [--index NAME] [--title TEXT] [--table] [--big-title] [--phone] [--search]
+//               [--prune] DATABASE OUTDIR
 // The same pages, byte for byte, as ＨＰ作成 after データ表示.
 #include "CommandLine.h"
 #include "db/Database.h"
@@ -53,7 +53,11 @@ int main(int argc, char *argv[])
         QStringLiteral("phone"),
         QStringLiteral("Pages a phone can read (スマートフォン対応): a viewport, readable text "
                        "and links large enough to tap; a Q&A page links to the index too."));
-    parser.addOptions({index, title, table, bigTitle, phone, prune});
+    const QCommandLineOption search(
+        QStringLiteral("search"),
+        QStringLiteral("A search page (サイト内検索を付ける): search.html, its index as scripts "
+                       "beside the pages, and a search box on the index page."));
+    parser.addOptions({index, title, table, bigTitle, phone, search, prune});
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"),
                                  QStringLiteral("The folder for the pages, made when missing."));
@@ -82,6 +86,7 @@ int main(int argc, char *argv[])
     options.layout = parser.isSet(table) ? Pages::Layout::Table : Pages::Layout::Rules;
     options.bigTitle = parser.isSet(bigTitle);
     options.phone = parser.isSet(phone);
+    options.search = parser.isSet(search);
     // One level, as ﾃﾞｨﾚｸﾄﾘ作成 makes it.
     if (!QFileInfo(options.folder).isDir() &&
         ::mkdir(QFile::encodeName(options.folder).constData(), 0777) != 0) {

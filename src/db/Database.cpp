@@ -564,7 +564,7 @@ bool Database::scanWithKinds(const std::function<void(const QStringList &)> &kin
     if (!openVerified(c, m_path, ReadFlags, error) || !c.exec("BEGIN", error))
         return false;
     // A read transaction ends with the connection; nothing to commit.
-    {
+    if (kinds) {
         Statement st(c, "SELECT DISTINCT coalesce(kind, '') FROM tbl1");
         if (!st.ok()) {
             setError(error, c.lastError());

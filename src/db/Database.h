@@ -75,7 +75,8 @@ public:
 
     // Every category (a NULL as empty text) each once, then every record in
     // the order stored, from one state of the table: whatever another
-    // program adds meanwhile is in both or in neither.
+    // program adds meanwhile is in both or in neither. Without `kinds`,
+    // the records alone.
     bool scanWithKinds(const std::function<void(const QStringList &)> &kinds,
                        const std::function<bool(const Stored &)> &visit,
                        QString *error = nullptr) const;

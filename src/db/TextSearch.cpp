@@ -441,6 +441,27 @@ QString foldForSearch(QStringView text)
         .decode(QByteArrayView(out.constData(), end - out.constData()));
 }
 
+void foldForSearch(QByteArrayView text, std::string &out)
+{
+    const size_t start = out.size();
+    // Folding never makes a byte of UTF-8 more than three (U+FFFD).
+    out.resize(start + size_t(text.size()) * 3 + MaxUtf8);
+    Utf8Source in(text);
+    char *const begin = out.data() + start;
+    char *const end = fold(in, begin, out.data() + out.size() - MaxUtf8);
+    out.resize(size_t(end - out.data()));
+}
+
+char32_t foldedCodePoint(char32_t c)
+{
+    return folded(c);
+}
+
+char32_t foldedWithMark(char32_t base, char32_t mark)
+{
+    return combined(base, mark);
+}
+
 TextSearch::TextSearch(QStringView words)
 {
     const QString folded = foldForSearch(words);

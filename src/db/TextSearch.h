@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <string>
+
 struct QaRecord;
 
 // Finding records by the words a user types. Words and texts are compared
@@ -38,3 +40,12 @@ private:
 
 // The text as the search compares it; for tests and checks.
 QString foldForSearch(QStringView text);
+// Stored text (UTF-8) as the search compares it, appended to `out` in UTF-8.
+void foldForSearch(QByteArrayView text, std::string &out);
+
+// The same rules a code point at a time, for a search that runs elsewhere
+// (the published site's): a code point as compared, and the katakana that a
+// folded kana and a half-width mark (U+FF9E, U+FF9F) after it make, 0 when
+// the two do not combine. "<br>" and blanks part words besides.
+char32_t foldedCodePoint(char32_t c);
+char32_t foldedWithMark(char32_t base, char32_t mark);

@@ -231,6 +231,22 @@ inline QString readOnly()
     return QStringLiteral("読み取り専用");
 }
 } // namespace Kept
+// The site's search: its page's name taken by a category's page, its
+// index that could not be built, or a table changed while it was read.
+inline QString searchPageTaken(const QString &name)
+{
+    return QStringLiteral("%1 はほかのページが使っているため、サイト内検索を作りませんでした")
+        .arg(name);
+}
+inline QString searchNotBuilt(const QString &reason)
+{
+    return QStringLiteral("サイト内検索の索引を作れませんでした\n") + reason;
+}
+inline QString searchTableChanged()
+{
+    return QStringLiteral("ページを作る間にほかのプログラムがデータを変更したため、"
+                          "サイト内検索の索引を作りませんでした。もう一度ＨＰ作成をして下さい");
+}
 // The record of the pages written, which finds them again next time.
 inline QString pageRecordNotSaved(const QString &reason)
 {

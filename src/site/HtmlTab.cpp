@@ -55,16 +55,19 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
       Option6(named<QRadioButton>("Option6", QStringLiteral("枠無し（<hr>）"))),
       Check2(named<QCheckBox>("Check2", QStringLiteral("ﾀｲﾄﾙを大きくする"))),
       Check3(named<QCheckBox>("Check3", QStringLiteral("スマートフォン対応"))),
+      Check4(named<QCheckBox>("Check4", QStringLiteral("サイト内検索を付ける"))),
       Command14(named<QPushButton>("Command14", QStringLiteral("ＨＰ作成"))), m_lists(lists),
       m_session(session), m_dialogs(dialogs), m_desktop(desktop), m_dirs(dirs)
 {
     Option6->setChecked(true);
     // Clear until the user ticks it once; then as it was left.
     if (m_dirs) {
-        Check3->setChecked(m_dirs->regoption(QStringLiteral("phone"), Dirs::Get));
-        connect(Check3, &QCheckBox::toggled, this, [this](bool on) {
-            m_dirs->regoption(QStringLiteral("phone"), Dirs::Put, on);
-        });
+        for (const auto &[box, key] : {std::pair{Check3, QStringLiteral("phone")},
+                                       std::pair{Check4, QStringLiteral("search")}}) {
+            box->setChecked(m_dirs->regoption(key, Dirs::Get));
+            connect(box, &QCheckBox::toggled, this,
+                    [this, key](bool on) { m_dirs->regoption(key, Dirs::Put, on); });
+        }
     }
     List5->hide();
     Label9->setMinimumWidth(70);
@@ -117,6 +120,7 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
     frame->addWidget(Option6);
     frame->addWidget(Check2);
     frame->addWidget(Check3);
+    frame->addWidget(Check4);
 
     auto *index = new QGridLayout;
     index->addWidget(Label21, 0, 0);
@@ -332,6 +336,7 @@ void HtmlTab::Command14_Click()
     options.layout = Option6->isChecked() ? Pages::Layout::Rules : Pages::Layout::Table;
     options.bigTitle = Check2->isChecked();
     options.phone = Check3->isChecked();
+    options.search = Check4->isChecked();
     QStringList categoriesBefore;
     for (int i = 0; i < Combo2->count(); ++i)
         categoriesBefore.append(Combo2->itemText(i));

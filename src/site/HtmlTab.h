@@ -55,6 +55,7 @@ public:
     QRadioButton *Option6;  // 枠無し（<hr>）
     QCheckBox *Check2;      // ﾀｲﾄﾙを大きくする
     QCheckBox *Check3;      // スマートフォン対応
+    QCheckBox *Check4;      // サイト内検索を付ける
     QPushButton *Command14; // ＨＰ作成
 
 public slots:

@@ -74,6 +74,18 @@ public:
                                             : QLatin1StringView("</table><hr>"));
     }
 
+    // A form that opens the search page with the words, in UTF-8 whatever
+    // the page's own encoding, so that a link typed by hand works alike.
+    Page &searchBox()
+    {
+        return line(QLatin1StringView(
+                        "<FORM id=\"wzform\" action=\"search.html\" method=\"get\" "
+                        "accept-charset=\"UTF-8\">"))
+            .line(QLatin1StringView("<INPUT type=\"search\" id=\"wzq\" name=\"q\" size=\"30\"> "),
+                  u"<INPUT type=\"submit\" value=\"検索\">"_qs)
+            .line(QLatin1StringView("</FORM>"));
+    }
+
     Page &backLink(const QString &target)
     {
         return line(QLatin1StringView("<A href=\""), target, u"\">戻る</A>"_qs);
@@ -103,7 +115,8 @@ const QLatin1StringView CommonStyle(
     "-webkit-text-size-adjust:100%;overflow-wrap:anywhere}"
     "table{width:100%;max-width:100%;table-layout:fixed;border-collapse:collapse}"
     "td{padding:8px 6px;overflow-wrap:anywhere}"
-    "img,video,iframe{max-width:100%;height:auto}pre{white-space:pre-wrap}");
+    "img,video,iframe{max-width:100%;height:auto}pre{white-space:pre-wrap}"
+    "input{font-size:16px;min-height:40px}");
 const QLatin1StringView MenuStyle(
     "a{display:block;min-height:44px;padding:10px 2px;box-sizing:border-box}"
     "a+br{display:none}td{padding:0 6px}");
@@ -161,10 +174,13 @@ QString qaPage(const QaRecord &record, const QString &backLink, Layout layout, b
 }
 
 QString indexPage(const QString &title, const QStringList &categories, Layout layout, bool bigTitle,
-                  QString *stoppedAt, bool phone)
+                  QString *stoppedAt, bool phone, bool search)
 {
     Page page(1000 + categories.size() * 80);
-    page.head(title, phone ? phoneHead(true) : QString()).menuHeading(title, layout, bigTitle);
+    page.head(title, phone ? phoneHead(true) : QString());
+    if (search)
+        page.searchBox();
+    page.menuHeading(title, layout, bigTitle);
     for (const QString &kind : categories) {
         const std::optional<CategoryKey> key = CategoryKey::split(kind);
         if (!key) {
@@ -185,6 +201,32 @@ QString subPage(const QString &title, const QList<qint64> &nos, const QStringLis
     for (qsizetype i = 0; i < nos.size() && i < quests.size(); ++i)
         page.menuEntry(qaPageName(nos.at(i)), quests.at(i), layout);
     return page.menuEnd(layout).backLink(indexName).tail();
+}
+
+QString searchPage(const QString &script, const QString &indexName, Layout layout, bool bigTitle,
+                   bool phone)
+{
+    const QString title = QStringLiteral("サイト内検索");
+    Page page(script.size() + 2000);
+    page.head(title, phone ? phoneHead(true) : QString());
+    if (layout == Layout::Rules) {
+        page.line(title, QLatin1StringView("<br><hr>"));
+    } else {
+        if (bigTitle)
+            page.line(QLatin1StringView("<FONT size=\"+2\">"));
+        page.line(QLatin1StringView("<b>"), title, QLatin1StringView("</b>"));
+        if (bigTitle)
+            page.line(QLatin1StringView("</FONT>"));
+        page.line(QLatin1StringView("<br><hr>"));
+    }
+    page.searchBox()
+        .line(QLatin1StringView("<p id=\"wzcount\"></p>"))
+        .line(QLatin1StringView("<div id=\"wzresults\"></div>"))
+        .line(QLatin1StringView("<hr>"));
+    if (!indexName.isEmpty())
+        page.backLink(indexName);
+    page.line(QLatin1StringView("<script>")).line(script).line(QLatin1StringView("</script>"));
+    return page.tail();
 }
 
 } // namespace Pages

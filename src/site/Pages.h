@@ -32,8 +32,14 @@ QString qaPage(const QaRecord &record, const QString &backLink, Layout layout, b
 // The index page: one link a category. A category without a half-width
 // comma ends the page there, without its closing lines; `stoppedAt` then
 // names it.
+// `search`: a search box at its top, opening the site's search page.
 QString indexPage(const QString &title, const QStringList &categories, Layout layout, bool bigTitle,
-                  QString *stoppedAt = nullptr, bool phone = false);
+                  QString *stoppedAt = nullptr, bool phone = false, bool search = false);
+
+// The site's search page: its box, the results `script` shows, and the
+// link back to the index.
+QString searchPage(const QString &script, const QString &indexName, Layout layout, bool bigTitle,
+                   bool phone);
 
 // A category's page: one link a record, then the link back to the index.
 QString subPage(const QString &title, const QList<qint64> &nos, const QStringList &quests,

@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "PageFile.h"
 #include "SiteRecord.h"
+#include "SiteSearch.h"
 #include "db/CategoryKey.h"
 #include "db/Texts.h"
 #include "db/Trash.h"
@@ -12,6 +13,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -53,6 +55,7 @@ struct Page {
     QaRecord record;               // but for the answer, which is
     QByteArray anser;              // still as stored
     QString backLink;
+    quint64 input = 0; // what a page of `text` is built from, hashed; 0: not known
 };
 
 // The bytes of a UTF-16 text, for hashing.
@@ -117,17 +120,53 @@ public:
 
     int done() const { return m_done.load(); }
 
+    // Waits until no more than `pending` pages wait for a writer: for pages
+    // whose texts are large, which would otherwise pile up.
+    void drain(qsizetype pending)
+    {
+        for (Queue &queue : m_queues)
+            handOver(queue);
+        while (m_submitted - m_done.load() > pending)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    // Whether the page of `name` is still as the last run left it, built
+    // from `input`.
+    bool isUntouched(const QString &name, quint64 input) const
+    {
+        return untouched(QFile::encodeName(name), input) != m_before.cend();
+    }
+    // Takes such a page as written, without building it.
+    void keep(const QString &name, quint64 input)
+    {
+        const auto it = untouched(QFile::encodeName(name), input);
+        if (it == m_before.cend())
+            return;
+        m_keptHere.push_back(it);
+        {
+            const std::lock_guard lock(m_reportMutex);
+            ++m_report.unchanged;
+        }
+        ++m_done;
+    }
+
     // After finish: what each page written or found unchanged holds, and
     // the names of those that could not be written.
     SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
     {
         // Sized once, and each queue's list let go as soon as it is moved:
         // for a large site both are among the largest things a run holds.
-        size_t total = 0;
+        size_t total = m_keptHere.size();
         for (const Queue &queue : m_queues)
             total += queue.kept.size() + queue.written.size();
         SiteRecord::Pages all;
         all.reserve(qsizetype(total));
+        for (const SiteRecord::Pages::const_iterator &it : m_keptHere) {
+            SiteRecord::Page page = *it;
+            page.stale = false;
+            all.insert(it.key(), page);
+        }
+        m_keptHere = {};
         for (Queue &queue : m_queues) {
             // Kept first: a name written after it was found untouched
             // (a number that comes back) takes what was written.
@@ -241,7 +280,7 @@ private:
         // are always built.
         const Page &p = job.page;
         const quint64 input =
-            p.text ? 0
+            p.text ? p.input
                    : SiteRecord::hashOf(
                          p.anser,
                          SiteRecord::hashOf(bytesOf(p.record.quest),
@@ -314,6 +353,7 @@ private:
     SiteReport &m_report;
     std::vector<Queue> m_queues;
     std::vector<std::thread> m_threads;
+    std::vector<SiteRecord::Pages::const_iterator> m_keptHere; // the producer's own
     std::mutex m_reportMutex;
     qsizetype m_submitted = 0;
     qsizetype m_firstFailed = 0;
@@ -385,6 +425,13 @@ public:
     {
         return m_writers.takeWritten(failedNames);
     }
+    void drain(qsizetype pending) { m_writers.drain(pending); }
+    bool isUntouched(const QString &name, quint64 input) const
+    {
+        return m_writers.isUntouched(name, input);
+    }
+    void keep(const QString &name, quint64 input) { m_writers.keep(name, input); }
+    int total() const { return m_total; }
 
     void problem(const QString &text) { report.problems.append(text); }
     void setTotal(int total) { m_total = total; }
@@ -558,6 +605,107 @@ private:
     QMultiHash<QString, QByteArray> m_folded;
 };
 
+// The rows whose Q&A pages a run wrote: where each was in the reading of
+// the table, and what it was read as, hashed.
+struct SearchRows {
+    std::vector<qsizetype> rows;
+    std::vector<quint64> hashes;
+    static quint64 hashOf(const Database::Stored &stored)
+    {
+        return SiteRecord::hashOf(
+            stored.anser,
+            SiteRecord::hashOf(stored.quest,
+                               SiteRecord::hashOf(stored.kind, quint64(stored.no))));
+    }
+};
+
+// The site's search page and its index, over the records whose pages the
+// run wrote. Rebuilt from a second reading of the table, and only when
+// what they were built from, or one of their files, changed since the last
+// run. A table that changed between the two readings gives no index: it
+// would find what the pages do not hold.
+void writeSearch(const Database &db, const SiteOptions &options, const SiteRecord::Pages &before,
+                 const SearchRows &written, Run &run)
+{
+    quint64 all = SiteRecord::hashOf("wazuna site search 1");
+    for (const quint64 hash : written.hashes)
+        all = SiteRecord::hashOf(QByteArrayView(reinterpret_cast<const char *>(&hash), 8), all);
+    const auto inputOf = [all](const QString &name) {
+        return SiteRecord::hashOf(bytesOf(name), all);
+    };
+    const QString page = SiteSearch::pageName();
+    const quint64 pageInput = SiteRecord::hashOf(
+        bytesOf(options.indexName),
+        SiteRecord::hashOf(QByteArray::number(int(options.layout) * 4 + options.bigTitle * 2 +
+                                              options.phone),
+                           inputOf(page)));
+
+    const int docs = int(written.rows.size());
+    const int lists = (docs + SiteSearch::ListBlock - 1) / SiteSearch::ListBlock;
+    int shards = 0;
+    while (before.contains(QFile::encodeName(SiteSearch::indexFileName(shards))))
+        ++shards;
+    bool same = shards > 0 && (shards & (shards - 1)) == 0 && run.isUntouched(page, pageInput);
+    for (int shard = 0; same && shard < shards; ++shard)
+        same = run.isUntouched(SiteSearch::indexFileName(shard),
+                               inputOf(SiteSearch::indexFileName(shard)));
+    for (int list = 0; same && list < lists; ++list)
+        same = run.isUntouched(SiteSearch::listFileName(list),
+                               inputOf(SiteSearch::listFileName(list)));
+    if (same) {
+        run.keep(page, pageInput);
+        for (int shard = 0; shard < shards; ++shard)
+            run.keep(SiteSearch::indexFileName(shard), inputOf(SiteSearch::indexFileName(shard)));
+        for (int list = 0; list < lists; ++list)
+            run.keep(SiteSearch::listFileName(list), inputOf(SiteSearch::listFileName(list)));
+        return;
+    }
+
+    run.setTotal(run.total() + lists + std::max(shards, 1) + 1);
+    SiteSearch::Builder builder([&](const QString &name, QString text) {
+        run.write({name, [text = std::move(text)] { return text; }, {}, {}, {}, inputOf(name)});
+        // The texts of a big site's index are large: a few at a time.
+        run.drain(4);
+    });
+    size_t next = 0;
+    qsizetype row = 0;
+    bool changed = false;
+    QString error;
+    const bool read = db.scanWithKinds(
+        {},
+        [&](const Database::Stored &stored) {
+            const qsizetype at = row++;
+            if (next == written.rows.size() || written.rows[next] != at)
+                return true;
+            if (SearchRows::hashOf(stored) != written.hashes[next]) {
+                changed = true;
+                return false;
+            }
+            ++next;
+            builder.add(stored.no, stored.kind, stored.quest, stored.anser,
+                        Database::text(stored.quest));
+            return true;
+        },
+        &error);
+    if (read && (changed || next != written.rows.size())) {
+        run.problem(Texts::searchTableChanged());
+        return;
+    }
+    if (!read || !builder.finish(&error)) {
+        run.problem(Texts::searchNotBuilt(error));
+        return;
+    }
+    run.write({page,
+               [script = SiteSearch::pageScript(builder.shape(), options.layout), &options] {
+                   return Pages::searchPage(script, options.indexName, options.layout,
+                                            options.bigTitle, options.phone);
+               },
+               {},
+               {},
+               {},
+               pageInput});
+}
+
 // Keeps the record of what the run wrote, and finds the pages an earlier
 // run wrote that this one neither wrote nor links to, still as that run
 // left them. A page that could not be written this time stays in the
@@ -694,9 +842,12 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
     struct Held {
         Page page;
         MenuGroups::Where where;
+        qsizetype row = 0;
+        quint64 hash = 0; // what the row was read as, for the search
         QString what() const { return Texts::qaPageOf(page.record.no, page.record.quest); }
     };
     std::optional<Held> held;
+    SearchRows searchRows;
     // Numbers stored as NULL, text or BLOB read as 0 or as the number they
     // begin with, and come after the others: a Q&A page written earlier in
     // the run may see its name come back. The last one written stays, and
@@ -721,6 +872,10 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             if (const auto it = folded.find(name); it != folded.end())
                 it->append({name, held->what()});
             writtenQuest.insert(held->page.record.no, held->where);
+            if (options.search) {
+                searchRows.rows.push_back(held->row);
+                searchRows.hashes.push_back(held->hash);
+            }
             run.write(std::move(held->page));
         }
         held.reset();
@@ -763,7 +918,10 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 claim(name, held->what());
             else
                 flush();
-            held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)}, where};
+            held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)},
+                        where,
+                        rows - 1,
+                        options.search ? SearchRows::hashOf(stored) : 0};
             return true;
         },
         &error);
@@ -795,8 +953,9 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             if (page.kind.isNull()) {
                 // Built here, for the problem it may report in its turn.
                 QString stoppedAt;
-                const QString text = Pages::indexPage(options.title, categories, options.layout,
-                                                      options.bigTitle, &stoppedAt, options.phone);
+                const QString text =
+                    Pages::indexPage(options.title, categories, options.layout, options.bigTitle,
+                                     &stoppedAt, options.phone, options.search);
                 if (last)
                     run.write({page.name, [text] { return text; }, {}, {}, {}});
                 if (!stoppedAt.isNull())
@@ -817,6 +976,13 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                        {}});
         }
         menus = {}; // each menu page holds its own group until it is written
+        if (options.search) {
+            if (laterCount.contains(SiteSearch::pageName()))
+                run.problem(Texts::searchPageTaken(SiteSearch::pageName()));
+            else
+                writeSearch(db, options, before, searchRows, run);
+        }
+        searchRows = {};
     }
     run.finish();
     SiteReport report = std::move(run.report);

@@ -15,6 +15,7 @@ struct SiteOptions {
     Pages::Layout layout = Pages::Layout::Rules;
     bool bigTitle = false; // a larger heading on the menu pages, table layout only
     bool phone = false;    // pages a phone can read (スマートフォン対応)
+    bool search = false;   // a search page and its index (サイト内検索を付ける)
     int threads = 0;       // threads building and writing pages; 0: one a processor, up to 4
 };
 
