@@ -38,53 +38,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace
-{
-
-bool fill(const QString &path, int records, int categories)
-{
-    const QString plain = QStringLiteral("答えの本文はこのように続きます。");
-    const QString broken = QStringLiteral("改行のある行です。<br>\r\n");
-    return Bench::fill(path, records, [&](int i) {
-        const int c = (i * 7919) % categories;
-        QString answer = QString::number(i) + u' ';
-        while (answer.size() < 900) // pages of about 2 KB in CP932
-            answer += (answer.size() / 40) % 3 == 0 ? broken : plain;
-        return Bench::Row{QStringLiteral("sub%1,分類その%2").arg(c).arg(c),
-                          QStringLiteral("質問その%1はどういう意味ですか？").arg(i), answer};
-    });
-}
-
-using Files = QList<std::pair<QByteArray, QByteArray>>; // name, bytes
-
-// (a): the rows read, then the files written as plainly as can be.
-double floorMs(const QString &database, const QString &folder, const Files &pages)
-{
-    QElapsedTimer timer;
-    timer.start();
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT No, kind, quest, anser FROM tbl1 ORDER BY No", -1, &st, nullptr);
-    qint64 bytes = 0;
-    while (sqlite3_step(st) == SQLITE_ROW)
-        for (int col = 1; col < 4; ++col)
-            bytes += sqlite3_column_bytes(st, col) + (sqlite3_column_text(st, col) ? 1 : 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    const QByteArray dir = QFile::encodeName(folder) + '/';
-    for (const auto &[name, content] : pages) {
-        const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (fd < 0 || ::write(fd, content.constData(), size_t(content.size())) != content.size())
-            std::fprintf(stderr, "floor: cannot write %s\n", name.constData());
-        ::close(fd);
-    }
-    if (bytes == 0)
-        std::fprintf(stderr, "floor: no rows read\n");
-    return timer.nsecsElapsed() / 1e6;
-}
-
-} // namespace
+using Bench::Files;
 
 int main(int argc, char *argv[])
 {
@@ -102,7 +56,7 @@ int main(int argc, char *argv[])
     qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("cache"))));
     const QString database = dir.filePath(QStringLiteral("bench.mdb"));
     QString error;
-    if (!Database(database).create(false, &error) || !fill(database, records, categories)) {
+    if (!Database(database).create(false, &error) || !Bench::fillSite(database, records, categories)) {
         std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
         return 1;
     }
@@ -206,7 +160,7 @@ int main(int argc, char *argv[])
     for (int round = 1; round <= 3; ++round) {
         ::sync();
         const double a =
-            floorMs(database, freshFolder(QStringLiteral("floor%1").arg(round)), pages);
+            Bench::floorMs(database, freshFolder(QStringLiteral("floor%1").arg(round)), pages);
         std::printf("(a) floor             %9.1f ms  %lld files\n", a,
                     static_cast<long long>(pages.size()));
         double b = 0;

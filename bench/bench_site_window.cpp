@@ -1,6 +1,6 @@
 // The window's ＨＰ作成 on its own, for bench_site to run as a child: its
 // peak is then the window's and nobody else's.
-//   build/bench/bench_site_window DATABASE FOLDER TITLE
+//   build/bench/bench_site_window DATABASE FOLDER TITLE [search]
 // Shows the window offscreen with the database current, lists the records
 // (データ表示) and writes the site into FOLDER (ＨＰ作成), as a user would.
 // Prints the run's time, the resident memory with the listing held, the
@@ -14,6 +14,7 @@
 #include "site/HtmlTab.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +49,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     html->Text10->setText(QString::fromLocal8Bit(argv[3]));
+    // サイト内検索を付ける, when asked for.
+    html->Check4->setChecked(argc > 4 && qstrcmp(argv[4], "search") == 0);
     QApplication::processEvents();
 
     html->Command13->click();

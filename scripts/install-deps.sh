@@ -2,7 +2,8 @@
 # Installs the Debian packages wazuna needs to build and run; with --test,
 # also those only make test needs (clang and its sanitizer and libFuzzer
 # runtimes, llvm-symbolizer for readable reports; dosfstools and fusefat
-# for a FAT volume to make a database on).
+# for a FAT volume to make a database on; Qt's script engine, which runs
+# the site search's script).
 # Only packages that are missing are installed; run as root (or with sudo).
 set -euo pipefail
 
@@ -18,7 +19,7 @@ packages=(
   xvfb xauth
 )
 if [ "${1:-}" = --test ]; then
-  packages+=(clang libclang-rt-14-dev llvm dosfstools fusefat)
+  packages+=(clang libclang-rt-14-dev llvm dosfstools fusefat qt6-declarative-dev)
 fi
 
 missing=()

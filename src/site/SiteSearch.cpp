@@ -201,6 +201,14 @@ function pageOf(no) {
   while (s.length < 3) s = "0" + s;
   return (sign ? "qa-" : "qa") + s + ".html";
 }
+// Record numbers: exact numbers, or beyond 2^53 their digits.
+function order(a, b) {
+  if (typeof a == "number" && typeof b == "number") return a - b;
+  var x = String(a), y = String(b), nx = x.charAt(0) == "-", ny = y.charAt(0) == "-";
+  if (nx != ny) return nx ? -1 : 1;
+  var d = x.length - y.length || (x < y ? -1 : x > y ? 1 : 0);
+  return nx ? -d : d;
+}
 function numbers(text) {
   var out = [], v = 0;
   for (var i = 0; i < text.length; i++) {
@@ -311,9 +319,9 @@ function search(text) {
       if (!ok) { say(NOT_LOADED); return; }
       var rows = docs.map(function (d) {
         var entry = lists[(d / BLOCK) | 0][d % BLOCK];
-        return { doc: d, top: top[d] ? 0 : 1, no: BigInt(entry[0]), quest: entry[1], page: pageOf(entry[0]) };
+        return { doc: d, top: top[d] ? 0 : 1, no: entry[0], quest: entry[1], page: pageOf(entry[0]) };
       });
-      rows.sort(function (a, b) { return a.top - b.top || (a.no < b.no ? -1 : a.no > b.no ? 1 : a.doc - b.doc); });
+      rows.sort(function (a, b) { return a.top - b.top || order(a.no, b.no) || a.doc - b.doc; });
       if (!rows.length) { say(NONE); return; }
       count.textContent = rows.length + FOUND;
       var html = [];
@@ -325,6 +333,9 @@ function search(text) {
     });
   });
 }
+// For a page or a test that asks for itself.
+window.wzSearch = search;
+window.wzWords = words;
 var asked = new URLSearchParams(location.search).get("q");
 if (asked !== null) { box.value = asked; search(asked); }
 )js";

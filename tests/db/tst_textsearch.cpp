@@ -2,6 +2,7 @@
 // search through a database scan.
 #include "db/Database.h"
 #include "db/TextSearch.h"
+#include "support/SearchCases.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -27,59 +28,9 @@ void TestTextSearch::matches_data()
     QTest::addColumn<QByteArray>("quest");
     QTest::addColumn<QByteArray>("anser");
     QTest::addColumn<bool>("found");
-    const auto row = [](const char *name, const QString &words, const QByteArray &anser,
-                        bool found) {
-        QTest::newRow(name) << words << QByteArray("sub100,初級編") << QByteArray("質問です")
-                            << anser << found;
-    };
-    row("case", u"abc"_s, "xABCx", true);
-    row("case of the words", u"ABC"_s, "xabcx", true);
-    row("full-width letters", u"ａｂｃ"_s, "ABC", true);
-    row("full-width capitals", u"ＡＢＣ"_s, "abc", true);
-    row("full-width text", u"abc"_s, "ＡＢＣ", true);
-    row("full-width digits", u"１２３"_s, "No.123", true);
-    row("full-width punctuation", u"（？）"_s, "(?)", true);
-    row("other letters' case", u"ÄÖΣ"_s, "äöσ", true);
-    row("half-width katakana", u"ｶﾀｶﾅ"_s, "カタカナ", true);
-    row("voiced mark", u"ｶﾞｯｺｳ"_s, "がっこう", true);
-    row("semi-voiced mark", u"ぱすわーど"_s, "ﾊﾟｽﾜｰﾄﾞ", true);
-    row("vu", u"ｳﾞｧｲｵﾘﾝ"_s, "ヴァイオリン", true);
-    row("mark after a full-width kana", u"ガ"_s, "カﾞ", true);
-    row("unvoiced is another kana", u"ハ"_s, "ﾊﾟ", false);
-    row("voiced is not semi-voiced", u"バ"_s, "ﾊﾟ", false);
-    row("voiced kana without its mark", u"カ"_s, "ｶﾞ", false);
-    row("mark that combines with nothing", u"ア゛"_s, "ｱﾞ", true);
-    row("hiragana finds katakana", u"ぱすわーど"_s, "パスワード", true);
-    row("katakana finds hiragana", u"ヒラガナ"_s, "ひらがな", true);
-    row("full-width blank parts words", u"パス　ワード"_s, "パスワード", true);
-    row("br parts words", u"ab"_s, "a<br>b", false);
-    row("BR in any case", u"ab"_s, "a<bR>b", false);
-    row("words either side of br", u"a b"_s, "a<BR>b", true);
-    row("CR LF", u"ab"_s, "a\r\nb", false);
-    row("word across a line break", u"答え本文"_s, "答え<br>\r\n本文", false);
-    row("full-width br is text", u"＜ｂｒ＞"_s, "＜ＢＲ＞", true);
-    row("br typed is a blank", u"x<br>"_s, "x", true);
-    row("words in three fields", u"SUB100 質問 こたえ"_s, "答えコタエ", true);
-    row("one word missing", u"質問 ない"_s, "答え", false);
-    row("word across two fields", u"初級編質問"_s, "答え", false);
-    row("only blanks typed", u" 　\t\r\n"_s, QByteArray(), true);
-    row("nothing typed", QString(), QByteArray(), true);
-    row("invalid bytes around", u"abc"_s, "\377\376abc\343\201", true);
-    row("invalid byte read as U+FFFD", u"a\uFFFDb"_s, "a\300b", true);
-    row("overlong slash is not a slash", u"/"_s, "\xc0\xaf", false);
-    row("surrogate in UTF-8", u"\uFFFD\uFFFD\uFFFD"_s, "\xed\xa0\x80", true);
-    row("cut sequence", u"x\uFFFD"_s, "x\xe3\x81", true);
-    // Long answers are folded a piece at a time: around every cut, a word
-    // is found, and a half-width mark still combines.
-    for (int pad = 16 * 1024 - 20; pad < 16 * 1024 + 4; ++pad) {
-        const QByteArray before(pad, 'x');
-        QTest::addRow("piece cut %d", pad)
-            << u"パスワード"_s << QByteArray() << QByteArray() << before + "ﾊﾟｽﾜｰﾄﾞ" << true;
-        QTest::addRow("letters at cut %d", pad) << u"abcdef"_s << QByteArray() << QByteArray()
-                                                << QByteArray(pad, '-') + "ABCDEF" << true;
-        QTest::addRow("mark at cut %d", pad)
-            << u"xカ"_s << QByteArray() << QByteArray() << before + "ｶﾞ" << false;
-    }
+    for (const SearchCase &c : searchCases())
+        QTest::newRow(c.name.constData()) << c.words << QByteArray("sub100,初級編")
+                                          << QByteArray("質問です") << c.anser << c.found;
 }
 
 void TestTextSearch::matches()
