@@ -222,6 +222,7 @@ QString searchPage(const QString &script, const QString &indexName, Layout layou
     page.searchBox()
         .line(QLatin1StringView("<p id=\"wzcount\"></p>"))
         .line(QLatin1StringView("<div id=\"wzresults\"></div>"))
+        .line(QLatin1StringView("<p id=\"wzmore\"></p>"))
         .line(QLatin1StringView("<hr>"));
     if (!indexName.isEmpty())
         page.backLink(indexName);

@@ -627,7 +627,22 @@ struct SearchRows {
 void writeSearch(const Database &db, const SiteOptions &options, const SiteRecord::Pages &before,
                  const SearchRows &written, Run &run)
 {
-    quint64 all = SiteRecord::hashOf("wazuna site search 1");
+    // How this version writes them, as part of what they are built from:
+    // another version's files are built again.
+    static const quint64 version = [] {
+        quint64 hash = 0;
+        SiteSearch::Builder sample([&hash](const QString &name, const QString &text) {
+            hash = SiteRecord::hashOf(bytesOf(text), SiteRecord::hashOf(bytesOf(name), hash));
+        });
+        sample.add(12, "s,t", "質問 <b>&amp;</b> ｶﾞ", "答え<br>\r\n😀 ＡＢ ab ab", u"質問"_s);
+        sample.add(-3, "", "\xff", "ぱ", {});
+        sample.finish(nullptr);
+        for (const Pages::Layout layout : {Pages::Layout::Rules, Pages::Layout::Table})
+            hash = SiteRecord::hashOf(bytesOf(SiteSearch::pageScript(sample.shape(), layout)),
+                                      hash);
+        return hash;
+    }();
+    quint64 all = version;
     for (const quint64 hash : written.hashes)
         all = SiteRecord::hashOf(QByteArrayView(reinterpret_cast<const char *>(&hash), 8), all);
     const auto inputOf = [all](const QString &name) {

@@ -201,14 +201,6 @@ function pageOf(no) {
   while (s.length < 3) s = "0" + s;
   return (sign ? "qa-" : "qa") + s + ".html";
 }
-// Record numbers: exact numbers, or beyond 2^53 their digits.
-function order(a, b) {
-  if (typeof a == "number" && typeof b == "number") return a - b;
-  var x = String(a), y = String(b), nx = x.charAt(0) == "-", ny = y.charAt(0) == "-";
-  if (nx != ny) return nx ? -1 : 1;
-  var d = x.length - y.length || (x < y ? -1 : x > y ? 1 : 0);
-  return nx ? -d : d;
-}
 function numbers(text) {
   var out = [], v = 0;
   for (var i = 0; i < text.length; i++) {
@@ -295,7 +287,8 @@ function where(pairs) {
 
 var form = document.getElementById("wzform"), box = document.getElementById("wzq");
 var count = document.getElementById("wzcount"), results = document.getElementById("wzresults");
-function say(text) { count.textContent = text; results.innerHTML = ""; }
+var moreBox = document.getElementById("wzmore"), found = [], shown = [];
+function say(text) { count.textContent = text; results.innerHTML = ""; moreBox.innerHTML = ""; }
 function search(text) {
   var all = words(text);
   if (!all.length) { say(""); return; }
@@ -311,26 +304,36 @@ function search(text) {
       inAny = inAny ? inAny.filter(function (d) { return any[d]; }) : Object.keys(any).map(Number);
       inQuestion = inQuestion ? inQuestion.filter(function (d) { return question[d]; }) : Object.keys(question).map(Number);
     });
-    var docs = inAny.filter(function (d) { return !dead[d]; }), top = {};
+    // The records are in the order of their numbers: those whose question
+    // holds every word first, then the others.
+    var top = {};
     inQuestion.forEach(function (d) { top[d] = 1; });
-    var blocks = {};
-    docs.forEach(function (d) { blocks[listFile((d / BLOCK) | 0)] = 1; });
-    load(Object.keys(blocks), function (ok) {
-      if (!ok) { say(NOT_LOADED); return; }
-      var rows = docs.map(function (d) {
-        var entry = lists[(d / BLOCK) | 0][d % BLOCK];
-        return { doc: d, top: top[d] ? 0 : 1, no: entry[0], quest: entry[1], page: pageOf(entry[0]) };
-      });
-      rows.sort(function (a, b) { return a.top - b.top || order(a.no, b.no) || a.doc - b.doc; });
-      if (!rows.length) { say(NONE); return; }
-      count.textContent = rows.length + FOUND;
-      var html = [];
-      rows.forEach(function (r) {
-        html.push(TABLE ? "<tr><td><A href=\"" + r.page + "\">" + BULLET + r.quest + "<\/a><\/td><\/tr>"
-                        : "<A href=\"" + r.page + "\">" + BULLET + r.quest + "<\/a><br>");
-      });
-      results.innerHTML = TABLE ? "<table border=1>" + html.join("") + "<\/table>" : html.join("");
+    found = inAny.filter(function (d) { return !dead[d]; });
+    found.sort(function (a, b) { return (top[b] || 0) - (top[a] || 0) || a - b; });
+    shown = [];
+    if (!found.length) { say(NONE); return; }
+    count.textContent = found.length + FOUND;
+    more();
+  });
+}
+// The next page of results, with the lists of their questions.
+function more() {
+  var next = found.slice(shown.length, shown.length + PAGE), blocks = {};
+  next.forEach(function (d) { blocks[listFile((d / BLOCK) | 0)] = 1; });
+  moreBox.innerHTML = "";
+  load(Object.keys(blocks), function (ok) {
+    if (!ok) { say(NOT_LOADED); return; }
+    next.forEach(function (d) {
+      var entry = lists[(d / BLOCK) | 0][d % BLOCK], page = pageOf(entry[0]);
+      shown.push(TABLE ? "<tr><td><A href=\"" + page + "\">" + BULLET + entry[1] + "<\/a><\/td><\/tr>"
+                       : "<A href=\"" + page + "\">" + BULLET + entry[1] + "<\/a><br>");
     });
+    results.innerHTML = TABLE ? "<table border=1>" + shown.join("") + "<\/table>" : shown.join("");
+    var left = found.length - shown.length;
+    if (left > 0) {
+      moreBox.innerHTML = "<A href=\"#\" id=\"wzmorelink\">" + MORE.replace("#", Math.min(left, PAGE)) + "<\/A>";
+      document.getElementById("wzmorelink").onclick = function () { more(); return false; };
+    }
   });
 }
 // For a page or a test that asks for itself.
@@ -693,9 +696,11 @@ QString pageScript(const Shape &shape, Pages::Layout layout)
     }
     out.append(QLatin1StringView("];\n"));
     out.append(rules);
-    out.append(QStringLiteral("var SEARCHING = \"検索しています…\", NOT_LOADED = \"検索用のファイルを読み込めませんでした\", "
-                              "NONE = \"該当するデータはありません\", FOUND = \"件見つかりました\", BULLET = \"%1\";\n")
-                   .arg(table ? QStringLiteral("●") : QStringLiteral("･")));
+    out.append(QStringLiteral("var SEARCHING = \"検索しています…\", "
+                              "NOT_LOADED = \"検索用のファイルを読み込めませんでした\", "
+                              "NONE = \"該当するデータはありません\", FOUND = \"件見つかりました\", "
+                              "MORE = \"次の#件を表示\", PAGE = 100, BULLET = \"") +
+               (table ? QStringLiteral("●") : QStringLiteral("･")) + QLatin1StringView("\";\n"));
     out.append(QLatin1StringView(Engine));
     out.append(QLatin1StringView("})();\n"));
     return out;

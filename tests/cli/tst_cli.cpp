@@ -118,18 +118,22 @@ private slots:
         QTest::addColumn<bool>("big");
         QTest::addColumn<QString>("index");
         QTest::addColumn<bool>("phone");
-        QTest::newRow("rules") << QStringList() << false << false << u"index.html"_s << false;
-        QTest::newRow("table") << QStringList{u"--table"_s} << true << false << u"index.html"_s
+        QTest::addColumn<bool>("search");
+        QTest::newRow("rules") << QStringList() << false << false << u"index.html"_s << false
                                << false;
+        QTest::newRow("table") << QStringList{u"--table"_s} << true << false << u"index.html"_s
+                               << false << false;
         QTest::newRow("table, big title, index.htm")
             << QStringList{u"--table"_s, u"--big-title"_s, u"--index"_s, u"index.htm"_s} << true
-            << true << u"index.htm"_s << false;
+            << true << u"index.htm"_s << false << false;
         QTest::newRow("rules, phone")
-            << QStringList{u"--phone"_s} << false << false << u"index.html"_s << true;
-        QTest::newRow("table, big title, index.htm, phone")
+            << QStringList{u"--phone"_s} << false << false << u"index.html"_s << true << false;
+        QTest::newRow("rules, search")
+            << QStringList{u"--search"_s} << false << false << u"index.html"_s << false << true;
+        QTest::newRow("table, big title, index.htm, phone, search")
             << QStringList{u"--table"_s, u"--big-title"_s, u"--index"_s, u"index.htm"_s,
-                           u"--phone"_s}
-            << true << true << u"index.htm"_s << true;
+                           u"--phone"_s, u"--search"_s}
+            << true << true << u"index.htm"_s << true << true;
     }
 
     void sameAsTheWindow()
@@ -139,6 +143,7 @@ private slots:
         QFETCH(bool, big);
         QFETCH(QString, index);
         QFETCH(bool, phone);
+        QFETCH(bool, search);
         const QString title = u"よくある質問 'FAQ'"_s;
         Session session;
         session.databasePath = m_db;
@@ -153,6 +158,7 @@ private slots:
         (table ? tab.Option5 : tab.Option6)->setChecked(true);
         tab.Check2->setChecked(big);
         tab.Check3->setChecked(phone);
+        tab.Check4->setChecked(search);
         tab.Command13->click();
         tab.Command14->click();
         QCOMPARE(dialogs.messages(), QStringList{Texts::siteMade()});
@@ -161,10 +167,12 @@ private slots:
         Run run = wazunaSite(args);
         QCOMPARE(run.err, QString());
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, u"8 written, 0 unchanged, 0 problems\n"_s);
+        // With the search: search.html, one index file and one list.
+        const int files = search ? 11 : 8;
+        QCOMPARE(run.out, u"%1 written, 0 unchanged, 0 problems\n"_s.arg(files));
         QCOMPARE(pages(path(u"cli"_s)), pages(path(u"window"_s)));
         run = wazunaSite(args);
-        QCOMPARE(run.out, u"0 written, 8 unchanged, 0 problems\n"_s);
+        QCOMPARE(run.out, u"0 written, %1 unchanged, 0 problems\n"_s.arg(files));
     }
 
     // What it says and how it ends when it cannot do it all.

@@ -235,18 +235,29 @@ private slots:
     }
 
     // スマートフォン対応 starts clear, and is as the user left it at the next start.
-    void phoneBoxKept()
+    // スマートフォン対応 and サイト内検索を付ける: clear at first, then as
+    // the user left each, on its own.
+    void siteBoxesKept()
     {
         const Dirs dirs(path(u"settings.ini"_s));
         RecordLists lists(m_session, m_dialogs);
-        for (const bool expected : {false, true, false}) {
+        const QList<std::pair<bool, bool>> states{{false, false}, {true, false}, {false, true},
+                                                  {true, true}, {false, false}};
+        for (qsizetype i = 0; i + 1 < states.size(); ++i) {
             HtmlTab tab(lists, m_session, m_dialogs, m_desktop, &dirs);
             QCOMPARE(tab.Check3->text(), u"スマートフォン対応"_s);
+            QCOMPARE(tab.Check4->text(), u"サイト内検索を付ける"_s);
             QCOMPARE(tab.Check3->parentWidget(), tab.Frame2);
-            QCOMPARE(tab.Check3->isChecked(), expected);
+            QCOMPARE(tab.Check4->parentWidget(), tab.Frame2);
+            QCOMPARE(tab.Check3->isChecked(), states[i].first);
+            QCOMPARE(tab.Check4->isChecked(), states[i].second);
             tab.show();
-            QTest::mouseClick(tab.Check3, Qt::LeftButton, {}, QPoint(4, tab.Check3->height() / 2));
-            QCOMPARE(tab.Check3->isChecked(), !expected);
+            const auto [phone, search] = states[i + 1];
+            for (auto [box, on] : {std::pair{tab.Check3, phone}, std::pair{tab.Check4, search}})
+                if (box->isChecked() != on)
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+            QCOMPARE(tab.Check3->isChecked(), phone);
+            QCOMPARE(tab.Check4->isChecked(), search);
         }
     }
 
