@@ -20,9 +20,6 @@ namespace SiteSearch
 namespace
 {
 
-// Index files of about this size: a search loads one for each pair of
-// characters it looks for, and a small site's whole index is a few of them.
-constexpr qint64 ShardTarget = 16 * 1024;
 constexpr int MaxShards = 1024;
 // What is gathered in memory before it goes to a temporary file, by the
 // last bits of each key's hash.
@@ -63,6 +60,15 @@ quint64 getVarint(const char *&p)
         if (!(b & 0x80))
             return v;
     }
+}
+
+// Past one record's postings of a key: the record and field, the count,
+// the positions.
+void skipPostings(const char *&p)
+{
+    getVarint(p);
+    for (quint64 count = getVarint(p); count; --count)
+        getVarint(p);
 }
 
 void putHex(std::string &out, quint64 v)
@@ -386,7 +392,12 @@ quint32 keyHash(char32_t first, qint64 second)
     return h;
 }
 
-Builder::Builder(Emit out) : m_emit(std::move(out)), m_spills(Spills) {}
+// Index files of 16 KB: a search loads one for each pair of characters it
+// looks for, and a small site's whole index is a few of them.
+Builder::Builder(Emit out, qint64 fileSize)
+    : m_emit(std::move(out)), m_fileSize(fileSize), m_spills(Spills)
+{
+}
 
 Builder::~Builder()
 {
@@ -564,6 +575,57 @@ bool Builder::load(Spill &spill, std::string &into)
     return true;
 }
 
+// One index file from the records of its keys, in the order of the
+// records: each key's positions, record after record.
+void Builder::indexFile(int shard, const std::string &data)
+{
+    struct Entry {
+        quint64 key; // first << 32 | second + 1
+        quint32 at;  // its postings, in `data`
+    };
+    std::vector<Entry> entries;
+    for (const char *p = data.data(), *end = p + data.size(); p < end;) {
+        const quint64 first = getVarint(p);
+        const quint64 second = getVarint(p);
+        entries.push_back({first << 32 | second, quint32(p - data.data())});
+        skipPostings(p);
+    }
+    // Stable: the postings of a key stay in the order of the records.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return a.key < b.key; });
+    std::string text = "wzIndex(" + std::to_string(shard) + ",{";
+    for (auto e = entries.cbegin(); e != entries.cend();) {
+        if (e != entries.cbegin())
+            text.push_back(',');
+        text.push_back('"');
+        const quint64 key = e->key;
+        putHex(text, key >> 32);
+        const bool pair = quint32(key) != 0;
+        if (pair) {
+            text.push_back('_');
+            putHex(text, quint32(key) - 1);
+        }
+        text += "\":\"";
+        qint64 previous = -1;
+        for (; e != entries.cend() && e->key == key; ++e) {
+            const char *p = data.data() + e->at;
+            const qint64 at = qint64(getVarint(p));
+            putValue(text, quint64(at - previous - 1));
+            previous = at;
+            const quint64 count = getVarint(p);
+            if (pair) {
+                putValue(text, count - 1);
+                for (quint64 k = 0; k < count; ++k)
+                    putValue(text, getVarint(p));
+            }
+        }
+        text.push_back('"');
+    }
+    text += "});\n";
+    std::vector<Entry>().swap(entries);
+    m_emit(indexFileName(shard), QString::fromLatin1(text));
+}
+
 bool Builder::finish(QString *error)
 {
     if (m_listed) {
@@ -575,7 +637,7 @@ bool Builder::finish(QString *error)
     for (const Spill &spill : m_spills)
         total += spill.spilled + qint64(spill.buffer.size());
     int shards = 1;
-    while (shards < MaxShards && total / shards > ShardTarget)
+    while (shards < MaxShards && total / shards > m_fileSize)
         shards *= 2;
     m_shape.shards = shards;
     m_shape.docs = int(m_nos.size());
@@ -593,16 +655,10 @@ bool Builder::finish(QString *error)
     }
 
     // A few spills at a time: either several spills make one index file,
-    // or one spill makes several.
+    // or one spill, split by the files its keys go to, makes several.
     const int groups = std::min(shards, Spills);
-    struct Entry {
-        quint32 shard;
-        char32_t first;
-        quint32 second;
-        size_t at, size; // the postings, in `data`
-    };
     std::string data;
-    std::vector<Entry> entries;
+    std::vector<std::string> parts;
     for (int group = 0; group < groups && m_error.isEmpty(); ++group) {
         data.clear();
         for (int s = group; s < Spills; s += groups)
@@ -610,58 +666,22 @@ bool Builder::finish(QString *error)
                 break;
         if (!m_error.isEmpty())
             break;
-        entries.clear();
-        for (const char *p = data.data(), *end = p + data.size(); p < end;) {
-            Entry e;
-            e.first = char32_t(getVarint(p));
-            e.second = quint32(getVarint(p));
-            e.shard = keyHash(e.first, qint64(e.second) - 1) & quint32(shards - 1);
-            e.at = size_t(p - data.data());
-            getVarint(p);
-            for (quint64 count = getVarint(p); count; --count)
-                getVarint(p);
-            e.size = size_t(p - data.data()) - e.at;
-            entries.push_back(e);
+        if (groups == shards) {
+            indexFile(group, data);
+            continue;
         }
-        // Stable: the postings of a key stay in the order of the records.
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-            return std::tie(a.shard, a.first, a.second) < std::tie(b.shard, b.first, b.second);
-        });
-        auto e = entries.cbegin();
-        for (int shard = group; shard < shards; shard += groups) {
-            std::string text = "wzIndex(" + std::to_string(shard) + ",{";
-            bool firstKey = true;
-            while (e != entries.cend() && e->shard == quint32(shard)) {
-                if (!firstKey)
-                    text.push_back(',');
-                firstKey = false;
-                text.push_back('"');
-                putHex(text, e->first);
-                const bool pair = e->second != 0;
-                if (pair) {
-                    text.push_back('_');
-                    putHex(text, e->second - 1);
-                }
-                text += "\":\"";
-                const char32_t first = e->first;
-                const quint32 second = e->second;
-                qint64 previous = -1;
-                for (; e != entries.cend() && e->first == first && e->second == second; ++e) {
-                    const char *p = data.data() + e->at;
-                    const qint64 at = qint64(getVarint(p));
-                    putValue(text, quint64(at - previous - 1));
-                    previous = at;
-                    const quint64 count = getVarint(p);
-                    if (pair) {
-                        putValue(text, count - 1);
-                        for (quint64 k = 0; k < count; ++k)
-                            putValue(text, getVarint(p));
-                    }
-                }
-                text.push_back('"');
-            }
-            text += "});\n";
-            m_emit(indexFileName(shard), QString::fromLatin1(text));
+        parts.assign(size_t(shards / groups), {});
+        for (const char *p = data.data(), *end = p + data.size(); p < end;) {
+            const char *const start = p;
+            const char32_t first = char32_t(getVarint(p));
+            const qint64 second = qint64(getVarint(p)) - 1;
+            skipPostings(p);
+            const quint32 shard = keyHash(first, second) & quint32(shards - 1);
+            parts[shard / groups].append(start, size_t(p - start));
+        }
+        for (size_t k = 0; k < parts.size(); ++k) {
+            indexFile(int(group + k * groups), parts[k]);
+            std::string().swap(parts[k]);
         }
     }
     std::string().swap(data);

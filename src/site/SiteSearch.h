@@ -49,7 +49,9 @@ class Builder
 {
 public:
     using Emit = std::function<void(const QString &name, QString text)>;
-    explicit Builder(Emit out);
+    // `fileSize`: about how large an index file may grow before the keys
+    // are spread over more of them.
+    explicit Builder(Emit out, qint64 fileSize = 16 * 1024);
     ~Builder();
     Builder(const Builder &) = delete;
     Builder &operator=(const Builder &) = delete;
@@ -76,9 +78,11 @@ private:
     void fieldGrams(int doc, int field);
     void spillOut(Spill &spill);
     bool load(Spill &spill, std::string &into);
+    void indexFile(int shard, const std::string &data);
     void listEntry(qint64 no, const QString &quest);
 
     Emit m_emit;
+    qint64 m_fileSize;
     Shape m_shape;
     std::vector<qint64> m_nos;
     QString m_list;

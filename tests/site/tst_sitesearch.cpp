@@ -3,6 +3,7 @@
 // window's search; and how runs keep, rebuild and give up those files.
 #include "db/Database.h"
 #include "db/TextSearch.h"
+#include "site/Cp932.h"
 #include "site/SiteGenerator.h"
 #include "site/SiteSearch.h"
 #include "support/RawSqlite.h"
@@ -230,7 +231,23 @@ void TestSiteSearch::findsWhatTheWindowFinds()
     records.append({"misc,その他", "ＡＢＣ abc と<b>太字</b>", "答え abc の話"});
     store(records);
     QVERIFY(generate().problems.isEmpty());
-    Browser browser(m_site);
+    // The same index spread over many more files, each key in one of them.
+    const QString spread = m_site + u"-spread"_s;
+    QVERIFY(QDir().mkpath(spread));
+    const auto put = [&](const QString &name, const QString &text) {
+        QFile file(spread + u'/' + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Cp932().encode(text));
+    };
+    SiteSearch::Builder builder(put, 256);
+    for (const auto &r : records)
+        builder.add(&r - records.data() + 1, r[0], r[1], r[2], Database::text(r[1]));
+    QVERIFY(builder.finish(nullptr));
+    QCOMPARE(builder.shape().shards, 1024);
+    put(SiteSearch::pageName(),
+        Pages::searchPage(SiteSearch::pageScript(builder.shape(), Pages::Layout::Rules), {},
+                          Pages::Layout::Rules, false, false));
+    Browser browser(m_site), spreadBrowser(spread);
 
     QStringList queries;
     for (const SearchCase &c : searchCases())
@@ -272,6 +289,7 @@ void TestSiteSearch::findsWhatTheWindowFinds()
             pages.append(e.second);
         QString count;
         QCOMPARE(browser.search(query, &count), pages);
+        QCOMPARE(spreadBrowser.search(query), pages);
         if (pages.size() > 100) {
             QCOMPARE(browser.search(query, nullptr, false), pages.first(100));
             QCOMPARE(browser.more(), u"<A href=\"#\" id=\"wzmorelink\">次の%1件を表示</A>"_s.arg(
