@@ -56,6 +56,7 @@ struct Page {
     QByteArray anser;              // still as stored
     QString backLink;
     quint64 input = 0; // what a page of `text` is built from, hashed; 0: not known
+    QByteArray bytes = {}; // or, instead of `text`, its bytes ready
 };
 
 // The bytes of a UTF-16 text, for hashing.
@@ -287,15 +288,15 @@ private:
                                             SiteRecord::hashOf(bytesOf(p.backLink), builder())));
         const auto kept = untouched(name, input);
         if (kept == m_before.cend()) {
-            QString text;
-            if (p.text) {
-                text = p.text();
-            } else {
+            QByteArray bytes = p.bytes;
+            if (!p.text) {
                 QaRecord record = p.record;
                 record.anser = Database::text(p.anser);
-                text = Pages::qaPage(record, p.backLink, m_layout, m_phone, m_indexName);
+                bytes = queue.encoder.encode(
+                    Pages::qaPage(record, p.backLink, m_layout, m_phone, m_indexName));
+            } else if (bytes.isNull()) {
+                bytes = queue.encoder.encode(p.text());
             }
-            const QByteArray bytes = queue.encoder.encode(text);
             outcome = m_dir >= 0 ? PageFile::write(m_dir, name, bytes, &error, &page.stamp)
                                  : PageFile::write(path(job), bytes, &error);
             page.hash = SiteRecord::hashOf(bytes);
@@ -631,8 +632,8 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
     // another version's files are built again.
     static const quint64 version = [] {
         quint64 hash = 0;
-        SiteSearch::Builder sample([&hash](const QString &name, const QString &text) {
-            hash = SiteRecord::hashOf(bytesOf(text), SiteRecord::hashOf(bytesOf(name), hash));
+        SiteSearch::Builder sample([&hash](const QString &name, const QByteArray &bytes) {
+            hash = SiteRecord::hashOf(bytes, SiteRecord::hashOf(bytesOf(name), hash));
         });
         sample.add(12, "s,t", "質問 <b>&amp;</b> ｶﾞ", "答え<br>\r\n😀 ＡＢ ab ab", u"質問"_s);
         sample.add(-3, "", "\xff", "ぱ", {});
@@ -677,10 +678,12 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
     }
 
     run.setTotal(run.total() + lists + std::max(shards, 1) + 1);
-    SiteSearch::Builder builder([&](const QString &name, QString text) {
-        run.write({name, [text = std::move(text)] { return text; }, {}, {}, {}, inputOf(name)});
-        // The texts of a big site's index are large: a few at a time.
-        run.drain(4);
+    SiteSearch::Builder builder([&](const QString &name, QByteArray bytes) {
+        // A file of a big site's index may be large: a few at a time, a
+        // large one alone.
+        const qsizetype pending = bytes.size() > 1024 * 1024 ? 0 : 4;
+        run.write({name, [] { return QString(); }, {}, {}, {}, inputOf(name), std::move(bytes)});
+        run.drain(pending);
     });
     size_t next = 0;
     qsizetype row = 0;

@@ -24,13 +24,13 @@ constexpr int MaxShards = 1024;
 // What is gathered in memory before it goes to a temporary file, by the
 // last bits of each key's hash.
 constexpr int Spills = 64;
-constexpr size_t SpillChunk = 64 * 1024;
+constexpr size_t SpillChunk = 16 * 1024;
 
 // Values in the index files: base 32, most significant first, every digit
 // but the last one from the second half of the alphabet.
 constexpr char Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-void putValue(std::string &out, quint64 v)
+template <class Out> void putValue(Out &out, quint64 v)
 {
     char digits[16];
     int n = 0;
@@ -71,7 +71,7 @@ void skipPostings(const char *&p)
         getVarint(p);
 }
 
-void putHex(std::string &out, quint64 v)
+template <class Out> void putHex(Out &out, quint64 v)
 {
     char digits[16];
     int n = 0;
@@ -419,7 +419,8 @@ void Builder::listEntry(qint64 no, const QString &quest)
     m_list.append(u']');
     if (++m_listed == ListBlock) {
         m_list.append(QLatin1StringView("]);\n"));
-        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)), std::exchange(m_list, {}));
+        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)),
+               m_encoder.encode(std::exchange(m_list, {})));
         m_listed = 0;
     }
 }
@@ -593,44 +594,60 @@ void Builder::indexFile(int shard, const std::string &data)
     // Stable: the postings of a key stay in the order of the records.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry &a, const Entry &b) { return a.key < b.key; });
-    std::string text = "wzIndex(" + std::to_string(shard) + ",{";
-    for (auto e = entries.cbegin(); e != entries.cend();) {
-        if (e != entries.cbegin())
-            text.push_back(',');
-        text.push_back('"');
-        const quint64 key = e->key;
-        putHex(text, key >> 32);
-        const bool pair = quint32(key) != 0;
-        if (pair) {
-            text.push_back('_');
-            putHex(text, quint32(key) - 1);
-        }
-        text += "\":\"";
-        qint64 previous = -1;
-        for (; e != entries.cend() && e->key == key; ++e) {
-            const char *p = data.data() + e->at;
-            const qint64 at = qint64(getVarint(p));
-            putValue(text, quint64(at - previous - 1));
-            previous = at;
-            const quint64 count = getVarint(p);
+    // Twice: once to count the bytes, once to write them where they fit
+    // exactly, for a file of a key in every record is large.
+    const auto write = [&](auto &out) {
+        const std::string head = "wzIndex(" + std::to_string(shard) + ",{";
+        out.append(head.data(), head.size());
+        for (auto e = entries.cbegin(); e != entries.cend();) {
+            if (e != entries.cbegin())
+                out.push_back(',');
+            out.push_back('"');
+            const quint64 key = e->key;
+            putHex(out, key >> 32);
+            const bool pair = quint32(key) != 0;
             if (pair) {
-                putValue(text, count - 1);
-                for (quint64 k = 0; k < count; ++k)
-                    putValue(text, getVarint(p));
+                out.push_back('_');
+                putHex(out, quint32(key) - 1);
             }
+            out.append("\":\"", 3);
+            qint64 previous = -1;
+            for (; e != entries.cend() && e->key == key; ++e) {
+                const char *p = data.data() + e->at;
+                const qint64 at = qint64(getVarint(p));
+                putValue(out, quint64(at - previous - 1));
+                previous = at;
+                const quint64 count = getVarint(p);
+                if (pair) {
+                    putValue(out, count - 1);
+                    for (quint64 k = 0; k < count; ++k)
+                        putValue(out, getVarint(p));
+                }
+            }
+            out.push_back('"');
         }
-        text.push_back('"');
-    }
-    text += "});\n";
+        out.append("});\n", 4);
+    };
+    struct Counter {
+        qsizetype size = 0;
+        void push_back(char) { ++size; }
+        void append(const char *, size_t n) { size += qsizetype(n); }
+    } counter;
+    write(counter);
+    // Letters, digits and punctuation of ASCII: the same in CP932.
+    QByteArray bytes;
+    bytes.reserve(counter.size);
+    write(bytes);
     std::vector<Entry>().swap(entries);
-    m_emit(indexFileName(shard), QString::fromLatin1(text));
+    m_emit(indexFileName(shard), std::move(bytes));
 }
 
 bool Builder::finish(QString *error)
 {
     if (m_listed) {
         m_list.append(QLatin1StringView("]);\n"));
-        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)), std::exchange(m_list, {}));
+        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)),
+               m_encoder.encode(std::exchange(m_list, {})));
         m_listed = 0;
     }
     qint64 total = 0;
@@ -679,6 +696,7 @@ bool Builder::finish(QString *error)
             const quint32 shard = keyHash(first, second) & quint32(shards - 1);
             parts[shard / groups].append(start, size_t(p - start));
         }
+        std::string().swap(data);
         for (size_t k = 0; k < parts.size(); ++k) {
             indexFile(int(group + k * groups), parts[k]);
             std::string().swap(parts[k]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Cp932.h"
 #include "Pages.h"
 
 #include <QByteArray>
@@ -48,7 +49,8 @@ struct Shape {
 class Builder
 {
 public:
-    using Emit = std::function<void(const QString &name, QString text)>;
+    // A file's name and bytes, encoded as the pages are.
+    using Emit = std::function<void(const QString &name, QByteArray bytes)>;
     // `fileSize`: about how large an index file may grow before the keys
     // are spread over more of them.
     explicit Builder(Emit out, qint64 fileSize = 16 * 1024);
@@ -83,6 +85,7 @@ private:
 
     Emit m_emit;
     qint64 m_fileSize;
+    Cp932 m_encoder;
     Shape m_shape;
     std::vector<qint64> m_nos;
     QString m_list;

@@ -234,10 +234,10 @@ void TestSiteSearch::findsWhatTheWindowFinds()
     // The same index spread over many more files, each key in one of them.
     const QString spread = m_site + u"-spread"_s;
     QVERIFY(QDir().mkpath(spread));
-    const auto put = [&](const QString &name, const QString &text) {
+    const auto put = [&](const QString &name, const QByteArray &bytes) {
         QFile file(spread + u'/' + name);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Cp932().encode(text));
+        file.write(bytes);
     };
     SiteSearch::Builder builder(put, 256);
     for (const auto &r : records)
@@ -245,8 +245,8 @@ void TestSiteSearch::findsWhatTheWindowFinds()
     QVERIFY(builder.finish(nullptr));
     QCOMPARE(builder.shape().shards, 1024);
     put(SiteSearch::pageName(),
-        Pages::searchPage(SiteSearch::pageScript(builder.shape(), Pages::Layout::Rules), {},
-                          Pages::Layout::Rules, false, false));
+        Cp932().encode(Pages::searchPage(SiteSearch::pageScript(builder.shape(), Pages::Layout::Rules), {},
+                          Pages::Layout::Rules, false, false)));
     Browser browser(m_site), spreadBrowser(spread);
 
     QStringList queries;
