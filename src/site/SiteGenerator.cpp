@@ -146,7 +146,9 @@ public:
     }
 
 private:
-    static constexpr size_t QueueLimit = 256;
+    // A page waiting holds its answer, a few kilobytes: a couple of
+    // batches in hand keep a writer busy, and more only cost memory.
+    static constexpr size_t QueueLimit = 64;
     // Pages are handed over a few dozen at a time: waking a writer is a
     // system call, and one a page would cost more than hashing it.
     static constexpr size_t Batch = 32;
