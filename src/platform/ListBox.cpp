@@ -1,35 +1,77 @@
 #include "ListBox.h"
 
+#include <QAbstractListModel>
 #include <QKeyEvent>
 #include <QMetaMethod>
-#include <QStringListModel>
 
-namespace
-{
-
+// The lines one after another in one text: a list of a hundred thousand
+// questions, numbers or file names held as a string apiece cost some 80
+// bytes a line besides its characters, and a window may hold several.
 // A line may hold line breaks (a summary line holds the answer's); each is
 // shown as a mark so that every line keeps one row of one height.
-class OneRowModel : public QStringListModel
+class ListBox::Lines : public QAbstractListModel
 {
 public:
-    using QStringListModel::QStringListModel;
+    using QAbstractListModel::QAbstractListModel;
+
+    void setLines(const QStringList &lines)
+    {
+        beginResetModel();
+        // The old lines let go first, the new ones sized exactly.
+        m_text = QString();
+        m_ends = QList<qsizetype>();
+        qsizetype size = 0;
+        for (const QString &line : lines)
+            size += line.size();
+        m_text.reserve(size);
+        m_ends.reserve(lines.size());
+        for (const QString &line : lines) {
+            m_text += line;
+            m_ends.append(m_text.size());
+        }
+        endResetModel();
+    }
+
+    QString line(int row) const
+    {
+        if (row < 0 || row >= m_ends.size())
+            return {};
+        const qsizetype from = row ? m_ends[row - 1] : 0;
+        return m_text.sliced(from, m_ends[row] - from);
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_ends.size());
+    }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole)
-            return QStringListModel::data(index, role);
-        QString text = QStringListModel::data(index, role).toString();
-        if (text.contains(u'\n') || text.contains(u'\r')) {
+        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+            return {};
+        QString text = line(index.row());
+        if (role == Qt::DisplayRole && (text.contains(u'\n') || text.contains(u'\r'))) {
             text.replace(QStringLiteral("\r\n"), QStringLiteral("↵"));
             text.replace(u'\r', u'↵').replace(u'\n', u'↵');
         }
         return text;
     }
+
+    QStringList all() const
+    {
+        QStringList list;
+        list.reserve(m_ends.size());
+        for (int row = 0; row < m_ends.size(); ++row)
+            list.append(line(row));
+        return list;
+    }
+
+private:
+    QString m_text;
+    QList<qsizetype> m_ends; // where each line ends in m_text
 };
 
-} // namespace
-
-ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new OneRowModel(this))
+ListBox::ListBox(QWidget *parent) : QListView(parent), m_model(new Lines(this))
 {
     setModel(m_model);
     setUniformItemSizes(true);
@@ -59,12 +101,12 @@ void ListBox::keyPressEvent(QKeyEvent *event)
 
 void ListBox::clear()
 {
-    m_model->setStringList({});
+    m_model->setLines({});
 }
 
 void ListBox::setItems(const QStringList &lines)
 {
-    m_model->setStringList(lines);
+    m_model->setLines(lines);
 }
 
 int ListBox::count() const
@@ -74,12 +116,12 @@ int ListBox::count() const
 
 QString ListBox::item(int row) const
 {
-    return m_model->data(m_model->index(row), Qt::EditRole).toString();
+    return m_model->line(row);
 }
 
 QStringList ListBox::items() const
 {
-    return m_model->stringList();
+    return m_model->all();
 }
 
 int ListBox::currentRow() const

@@ -3,11 +3,9 @@
 #include <QListView>
 #include <QStringList>
 
-class QStringListModel;
-
 // A list box: lines kept in the order added, numbered from 0, with at most
-// one selected line (-1 when none). Backed by a string model so that a list
-// of a hundred thousand lines fills in one step.
+// one selected line (-1 when none). Backed by a model of its own so that a
+// list of a hundred thousand lines fills in one step and is held compactly.
 class ListBox : public QListView
 {
     Q_OBJECT
@@ -33,5 +31,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QStringListModel *m_model;
+    class Lines;
+    Lines *m_model;
 };

@@ -151,42 +151,51 @@ public:
         ++m_done;
     }
 
-    // After finish: what each page written or found unchanged holds, and
-    // the names of those that could not be written.
-    SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
+    // After finish: `record`, the earlier record the writers looked
+    // pages up in, takes what each page written or found unchanged holds;
+    // those pages and the ones that could not be written keep an entry
+    // that is not stale. Entries marked stale and not among them are those
+    // the run did not write at all.
+    void recordInto(SiteRecord::Pages &record)
     {
-        // Sized once, and each queue's list let go as soon as it is moved:
-        // for a large site both are among the largest things a run holds.
-        size_t total = m_keptHere.size();
-        for (const Queue &queue : m_queues)
-            total += queue.kept.size() + queue.written.size();
-        SiteRecord::Pages all;
-        all.reserve(qsizetype(total));
-        for (const SiteRecord::Pages::const_iterator &it : m_keptHere) {
-            SiteRecord::Page page = *it;
-            page.stale = false;
-            all.insert(it.key(), page);
-        }
+        // Kept first: their entries are looked up by the iterators the
+        // writers found them by, valid until the record grows; and a name
+        // written after it was found untouched (a number that comes back)
+        // takes what was written. A page that failed after it was written
+        // is the page written.
+        for (const SiteRecord::Pages::const_iterator &it : m_keptHere)
+            record.find(it.key())->stale = false;
         m_keptHere = {};
         for (Queue &queue : m_queues) {
-            // Kept first: a name written after it was found untouched
-            // (a number that comes back) takes what was written.
-            for (const SiteRecord::Pages::const_iterator &it : queue.kept) {
-                SiteRecord::Page page = *it;
-                page.stale = false;
-                all.insert(it.key(), page);
-            }
+            for (const SiteRecord::Pages::const_iterator &it : queue.kept)
+                record.find(it.key())->stale = false;
             queue.kept = {};
-            for (auto &[name, page] : queue.written)
-                all.insert(std::move(name), page);
-            queue.written = {};
-            failedNames += std::move(queue.failed);
+            for (const QByteArray &name : std::as_const(queue.failed))
+                if (const auto it = record.find(name); it != record.end())
+                    it->stale = false;
+            queue.failed = {};
         }
-        return all;
+        // Sized once for the names it does not hold yet: growing would hold
+        // its table twice over for a moment, and so would room for names
+        // it holds already (a site written again after a change of layout).
+        qsizetype added = 0;
+        for (const Queue &queue : m_queues)
+            for (const auto &entry : queue.written)
+                added += !record.contains(entry.first);
+        record.reserve(record.size() + added);
+        // Each queue's list let go as soon as it is in: for a large site
+        // it is among the largest things a run holds.
+        for (Queue &queue : m_queues) {
+            for (auto &[name, page] : queue.written)
+                record.insert(std::move(name), page);
+            queue.written = {};
+        }
     }
 
 private:
-    static constexpr size_t QueueLimit = 256;
+    // A page waiting holds its answer, a few kilobytes: a couple of
+    // batches in hand keep a writer busy, and more only cost memory.
+    static constexpr size_t QueueLimit = 64;
     // Pages are handed over a few dozen at a time: waking a writer is a
     // system call, and one a page would cost more than hashing it.
     static constexpr size_t Batch = 32;
@@ -422,10 +431,7 @@ public:
         if (m_progress)
             m_progress(m_total, m_total);
     }
-    SiteRecord::Pages takeWritten(QList<QByteArray> &failedNames)
-    {
-        return m_writers.takeWritten(failedNames);
-    }
+    void recordInto(SiteRecord::Pages &record) { m_writers.recordInto(record); }
     void drain(qsizetype pending) { m_writers.drain(pending); }
     bool isUntouched(const QString &name, quint64 input) const
     {
@@ -729,49 +735,53 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
 // left them. A page that could not be written this time stays in the
 // record as it was; after a run that did not write the whole site, nothing
 // is taken for stale: what it did not write may be what its pages link to.
-void recordPages(const QString &folder, SiteRecord::Pages before, Run &run,
+void recordPages(const QString &folder, SiteRecord::Pages record, Run &run,
                  const QSet<QByteArray> &linked, SiteReport &report)
 {
-    QList<QByteArray> failedNames;
-    SiteRecord::Pages now = run.takeWritten(failedNames);
-    for (const QByteArray &name : std::as_const(failedNames))
-        if (const auto it = before.constFind(name); it != before.cend()) {
-            SiteRecord::Page kept = *it;
-            kept.stale = false;
-            now.insert(name, kept);
+    // The earlier record becomes the new one in place: a second record of
+    // a large site beside it was the largest thing the end of a run held.
+    // Every entry is marked stale first; the run's own pages then clear it,
+    // and those still marked are the ones it did not write.
+    if (!report.readFailed)
+        for (SiteRecord::Page &page : record)
+            page.stale = true;
+    const bool any = !record.isEmpty();
+    run.recordInto(record);
+    if (!report.readFailed) {
+        // What is kept is in use too, and is so before any page is found
+        // stale.
+        for (auto it = record.begin(); it != record.end(); ++it)
+            if (it->stale && (!report.complete || linked.contains(it.key())))
+                it->stale = false;
+        const int dir =
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        LiveFiles liveFiles(dir, record);
+        // Removed afterwards: the record does not change while it is gone
+        // through, nor while the live files are taken from it.
+        QList<QByteArray> gone;
+        for (auto it = record.cbegin(); it != record.cend(); ++it) {
+            if (!it->stale)
+                continue;
+            if (liveFiles.contains(it.key())) {
+                // Another name of a page written now: it leaves the record.
+                gone.append(it.key());
+            } else if (SiteRecord::stillOurs(folder, it.key(), *it)) {
+                report.stale.append(QFile::decodeName(it.key()));
+                report.staleFound.insert(it.key(), *it);
+            } else {
+                gone.append(it.key());
+            }
         }
-    const int dir =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    // Built from the record as it grows: what is kept is in use too.
-    LiveFiles liveFiles(dir, now);
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (now.contains(it.key()))
-            continue;
-        if (report.readFailed) {
-            now.insert(it.key(), *it);
-        } else if (!report.complete || linked.contains(it.key())) {
-            SiteRecord::Page kept = *it;
-            kept.stale = false;
-            now.insert(it.key(), kept);
-        } else if (liveFiles.contains(it.key())) {
-            // Another name of a page written now: it leaves the record.
-        } else if (SiteRecord::stillOurs(folder, it.key(), *it)) {
-            SiteRecord::Page kept = *it;
-            kept.stale = true;
-            now.insert(it.key(), kept);
-            report.stale.append(QFile::decodeName(it.key()));
-            report.staleFound.insert(it.key(), kept);
-        }
+        for (const QByteArray &name : std::as_const(gone))
+            record.remove(name);
+        if (dir >= 0)
+            ::close(dir);
+        report.stale.sort();
     }
-    if (dir >= 0)
-        ::close(dir);
-    report.stale.sort();
-    if (now.isEmpty() && before.isEmpty())
+    if (record.isEmpty() && !any)
         return;
-    // Not held while the new record is written out beside it.
-    before = {};
     QString error;
-    if (!SiteRecord::write(folder, now, &error)) {
+    if (!SiteRecord::write(folder, record, &error)) {
         report.problems.append(Texts::pageRecordNotSaved(error));
         // A later prune could not tell these from what a later run keeps.
         report.stale.clear();

@@ -1,6 +1,7 @@
 #include "SiteRecord.h"
 
 #include "PageFile.h"
+#include "db/Texts.h"
 #include "db/WholeFile.h"
 
 #include <QCryptographicHash>
@@ -10,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -139,44 +141,66 @@ Pages read(const QString &folder)
 bool write(const QString &folder, const Pages &pages, QString *error)
 {
     const QString path = pathOf(folder);
-    if (!QDir().mkpath(QFileInfo(path).path())) {
+    const QString cache = QFileInfo(path).path();
+    const auto fail = [&](const QString &reason) {
         if (error)
-            *error = QFileInfo(path).path();
+            *error = reason;
         return false;
-    }
-    QByteArray out = escaped(Header + QFile::encodeName(canonical(folder))) + '\n';
-    // Each line measured first and the record written into a buffer of
-    // its exact size: one that grows holds the old and the new at once,
-    // and for a large site that was the largest moment of a run.
-    const auto lines = [&pages](auto &&add) {
-        for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
-            const auto number = [&add](auto value, int base) {
-                char digits[24]; // a 64-bit number has at most 20
-                add(QByteArrayView(digits,
-                                   std::to_chars(digits, digits + sizeof digits, value, base).ptr -
-                                       digits));
-                add(" ");
-            };
-            number(it->hash, 16);
-            number(it->size, 10);
-            add(it->stale ? "s " : "- ");
-            number(it->input, 16);
-            number(it->stamp.ino, 10);
-            number(it->stamp.changed, 10);
-            add(escaped(it.key()));
-            add("\n");
-        }
     };
-    qsizetype size = out.size();
-    lines([&size](QByteArrayView part) { size += part.size(); });
-    out.reserve(size);
-    lines([&out](QByteArrayView part) { out.append(part); });
-    // A cache: whole or not at all, but not worth a sync.
-    QString reason;
-    if (PageFile::write(path, out, &reason) == PageFile::Outcome::Failed) {
-        if (error)
-            *error = path + u'\n' + reason;
-        return false;
+    if (!QDir().mkpath(cache))
+        return fail(cache);
+    // Written out a block at a time into a file of its own, then renamed
+    // over the record: whole or not at all. A buffer of the whole record
+    // (some 80 bytes a page) came on top of everything else a run holds,
+    // at its very end, and for a large site that was its largest moment.
+    // A cache: not worth a sync.
+    static std::atomic<unsigned> counter{0};
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp =
+        target + ".tmp-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter);
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fail(path + u'\n' + Texts::Reason::ofErrno(errno));
+    constexpr qsizetype Block = 64 * 1024;
+    QByteArray out;
+    out.reserve(Block + 512);
+    bool written = true;
+    const auto flush = [&] {
+        written = written && WholeFile::writeAll(fd, out);
+        out.clear(); // keeps its room
+    };
+    const auto add = [&](QByteArrayView part) {
+        out.append(part);
+        if (out.size() >= Block)
+            flush();
+    };
+    add(escaped(Header + QFile::encodeName(canonical(folder))));
+    add("\n");
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
+        const auto number = [&add](auto value, int base) {
+            char digits[24]; // a 64-bit number has at most 20
+            add(QByteArrayView(
+                digits, std::to_chars(digits, digits + sizeof digits, value, base).ptr - digits));
+            add(" ");
+        };
+        number(it->hash, 16);
+        number(it->size, 10);
+        add(it->stale ? "s " : "- ");
+        number(it->input, 16);
+        number(it->stamp.ino, 10);
+        number(it->stamp.changed, 10);
+        add(escaped(it.key()));
+        add("\n");
+    }
+    flush();
+    int code = written ? 0 : errno;
+    if (::close(fd) != 0 && !code)
+        code = errno;
+    if (!code && ::rename(temp.constData(), target.constData()) != 0)
+        code = errno;
+    if (code) {
+        ::unlink(temp.constData());
+        return fail(path + u'\n' + Texts::Reason::ofErrno(code));
     }
     return true;
 }

@@ -404,6 +404,41 @@ private slots:
         QCOMPARE(SiteRecord::read(out).size(), kept.left(kept.size() / 2).count('\n') - 1);
     }
 
+    // A record of many pages, written out a block at a time, reads back
+    // whole; one that cannot be saved leaves nothing beside the record.
+    void recordOfManyPages()
+    {
+        const QString out = outputFolder(u"many"_s);
+        SiteRecord::Pages pages;
+        for (int i = 0; i < 5000; ++i) {
+            SiteRecord::Page page{quint64(i) * 0x9E3779B97F4A7C15ull,
+                                  i * 37,
+                                  i % 3 == 0,
+                                  ~quint64(i),
+                                  {quint64(i) + 1, qint64(i) << 33}};
+            pages.insert("qa" + QByteArray::number(i) + (i % 500 ? "" : "%\n\r.html"), page);
+        }
+        QVERIFY(SiteRecord::write(out, pages));
+        const SiteRecord::Pages back = SiteRecord::read(out);
+        QCOMPARE(back.size(), pages.size());
+        for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
+            const SiteRecord::Page &p = back[it.key()];
+            QVERIFY2(p.hash == it->hash && p.size == it->size && p.stale == it->stale &&
+                         p.input == it->input && p.stamp == it->stamp,
+                     it.key().constData());
+        }
+        const QString record = SiteRecord::pathOf(out);
+        const QStringList before = QDir(QFileInfo(record).path()).entryList(QDir::Files);
+        QVERIFY(QFile::remove(record) && QDir().mkpath(record + u"/x"_s));
+        QString error;
+        QVERIFY(!SiteRecord::write(out, pages, &error));
+        QVERIFY(error.startsWith(record + u'\n'));
+        QStringList left = QDir(QFileInfo(record).path()).entryList(QDir::Files);
+        left.append(QFileInfo(record).fileName());
+        left.sort();
+        QCOMPARE(left, before);
+    }
+
     // Nothing a page of ours links to, nothing of a run that did not write
     // the whole site, nothing the user has made theirs, and nothing but
     // what was listed is ever removed as stale.
