@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,6 +157,15 @@ bool write(const QString &folder, const Pages &pages, QString *error)
     // A cache: not worth a sync.
     static std::atomic<unsigned> counter{0};
     const QByteArray target = QFile::encodeName(path);
+    // The record is written only by the run that holds its folder's lock:
+    // a file of this name and a suffix of ours is what a killed run left.
+    if (DIR *dir = ::opendir(QFile::encodeName(cache).constData())) {
+        const QByteArray prefix = QFile::encodeName(QFileInfo(path).fileName()) + ".tmp-";
+        while (const dirent *entry = ::readdir(dir))
+            if (QByteArrayView(entry->d_name).startsWith(prefix))
+                ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        ::closedir(dir);
+    }
     const QByteArray temp =
         target + ".tmp-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(++counter);
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
