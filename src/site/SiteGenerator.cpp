@@ -632,7 +632,7 @@ struct SearchRows {
 // run. A table that changed between the two readings gives no index: it
 // would find what the pages do not hold.
 void writeSearch(const Database &db, const SiteOptions &options, const SiteRecord::Pages &before,
-                 const SearchRows &written, Run &run)
+                 SearchRows written, Run &run)
 {
     // How this version writes them, as part of what they are built from:
     // another version's files are built again.
@@ -711,7 +711,9 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
             return true;
         },
         &error);
-    if (read && (changed || next != written.rows.size())) {
+    const bool whole = next == written.rows.size();
+    written = {}; // not wanted for the index files, the largest
+    if (read && (changed || !whole)) {
         run.problem(Texts::searchTableChanged());
         return;
     }
@@ -1008,7 +1010,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             if (laterCount.contains(SiteSearch::pageName()))
                 run.problem(Texts::searchPageTaken(SiteSearch::pageName()));
             else
-                writeSearch(db, options, before, searchRows, run);
+                writeSearch(db, options, before, std::move(searchRows), run);
         }
         searchRows = {};
     }

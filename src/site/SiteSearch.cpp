@@ -23,7 +23,7 @@ namespace
 constexpr int MaxShards = 1024;
 // What is gathered in memory before it goes to a temporary file, by the
 // last bits of each key's hash.
-constexpr int Spills = 64;
+constexpr int Spills = 128;
 constexpr size_t SpillChunk = 16 * 1024;
 
 // Values in the index files: base 32, most significant first, every digit
@@ -584,7 +584,14 @@ void Builder::indexFile(int shard, const std::string &data)
         quint64 key; // first << 32 | second + 1
         quint32 at;  // its postings, in `data`
     };
+    size_t count = 0;
+    for (const char *p = data.data(), *end = p + data.size(); p < end; ++count) {
+        getVarint(p);
+        getVarint(p);
+        skipPostings(p);
+    }
     std::vector<Entry> entries;
+    entries.reserve(count);
     for (const char *p = data.data(), *end = p + data.size(); p < end;) {
         const quint64 first = getVarint(p);
         const quint64 second = getVarint(p);
@@ -677,7 +684,13 @@ bool Builder::finish(QString *error)
     std::string data;
     std::vector<std::string> parts;
     for (int group = 0; group < groups && m_error.isEmpty(); ++group) {
+        // Every buffer sized before it is filled: grown by doubling, a
+        // large site's would take twice the room they need.
+        size_t size = 0;
+        for (int s = group; s < Spills; s += groups)
+            size += size_t(m_spills[s].spilled) + m_spills[s].buffer.size();
         data.clear();
+        data.reserve(size);
         for (int s = group; s < Spills; s += groups)
             if (!load(m_spills[s], data))
                 break;
@@ -688,13 +701,21 @@ bool Builder::finish(QString *error)
             continue;
         }
         parts.assign(size_t(shards / groups), {});
-        for (const char *p = data.data(), *end = p + data.size(); p < end;) {
-            const char *const start = p;
-            const char32_t first = char32_t(getVarint(p));
-            const qint64 second = qint64(getVarint(p)) - 1;
-            skipPostings(p);
-            const quint32 shard = keyHash(first, second) & quint32(shards - 1);
-            parts[shard / groups].append(start, size_t(p - start));
+        for (const bool count : {true, false}) {
+            std::vector<size_t> sizes(parts.size());
+            for (const char *p = data.data(), *end = p + data.size(); p < end;) {
+                const char *const start = p;
+                const char32_t first = char32_t(getVarint(p));
+                const qint64 second = qint64(getVarint(p)) - 1;
+                skipPostings(p);
+                const quint32 part = (keyHash(first, second) & quint32(shards - 1)) / groups;
+                if (count)
+                    sizes[part] += size_t(p - start);
+                else
+                    parts[part].append(start, size_t(p - start));
+            }
+            for (size_t k = 0; count && k < parts.size(); ++k)
+                parts[k].reserve(sizes[k]);
         }
         std::string().swap(data);
         for (size_t k = 0; k < parts.size(); ++k) {
