@@ -492,9 +492,12 @@ void Builder::fieldGrams(int doc, int field)
         const char32_t c = m_points[i];
         if (c == U' ')
             continue;
-        gram(c, -1);
-        if (i + 1 == n || m_points[i + 1] == U' ')
+        // A character alone where no pair begins with it; the others once
+        // their pairs are known, far fewer than characters in most texts.
+        if (i + 1 == n || m_points[i + 1] == U' ') {
+            gram(c, -1);
             continue;
+        }
         Gram &pair = gram(c, m_points[i + 1]);
         const quint32 at = quint32(m_positions.size());
         m_positions.push_back(quint32(i));
@@ -505,6 +508,9 @@ void Builder::fieldGrams(int doc, int field)
             m_next[pair.last] = at;
         pair.last = at;
     }
+    for (size_t g = 0, grams = m_grams.size(); g < grams; ++g)
+        if (quint32(m_grams[g].key) != 0)
+            gram(char32_t(m_grams[g].key >> 32), -1);
     for (const Gram &g : m_grams) {
         const char32_t first = char32_t(g.key >> 32);
         const qint64 second = qint64(quint32(g.key)) - 1;
@@ -578,7 +584,7 @@ bool Builder::load(Spill &spill, std::string &into)
 
 // One index file from the records of its keys, in the order of the
 // records: each key's positions, record after record.
-void Builder::indexFile(int shard, const std::string &data)
+QByteArray Builder::indexFile(int shard, const std::string &data) const
 {
     struct Entry {
         quint64 key; // first << 32 | second + 1
@@ -645,8 +651,7 @@ void Builder::indexFile(int shard, const std::string &data)
     QByteArray bytes;
     bytes.reserve(counter.size);
     write(bytes);
-    std::vector<Entry>().swap(entries);
-    m_emit(indexFileName(shard), std::move(bytes));
+    return bytes;
 }
 
 bool Builder::finish(QString *error)
@@ -697,7 +702,7 @@ bool Builder::finish(QString *error)
         if (!m_error.isEmpty())
             break;
         if (groups == shards) {
-            indexFile(group, data);
+            m_emit(indexFileName(group), indexFile(group, data));
             continue;
         }
         parts.assign(size_t(shards / groups), {});
@@ -719,8 +724,9 @@ bool Builder::finish(QString *error)
         }
         std::string().swap(data);
         for (size_t k = 0; k < parts.size(); ++k) {
-            indexFile(int(group + k * groups), parts[k]);
+            QByteArray bytes = indexFile(int(group + k * groups), parts[k]);
             std::string().swap(parts[k]);
+            m_emit(indexFileName(int(group + k * groups)), std::move(bytes));
         }
     }
     std::string().swap(data);

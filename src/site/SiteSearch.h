@@ -80,7 +80,7 @@ private:
     void fieldGrams(int doc, int field);
     void spillOut(Spill &spill);
     bool load(Spill &spill, std::string &into);
-    void indexFile(int shard, const std::string &data);
+    QByteArray indexFile(int shard, const std::string &data) const;
     void listEntry(qint64 no, const QString &quest);
 
     Emit m_emit;
