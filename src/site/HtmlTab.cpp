@@ -62,8 +62,10 @@ HtmlTab::HtmlTab(RecordLists &lists, const Session &session, Dialogs &dialogs, D
     Option6->setChecked(true);
     // Clear until the user ticks it once; then as it was left.
     if (m_dirs) {
-        for (const auto &[box, key] : {std::pair{Check3, QStringLiteral("phone")},
-                                       std::pair{Check4, QStringLiteral("search")}}) {
+        for (const auto &option : {std::pair{Check3, QStringLiteral("phone")},
+                                   std::pair{Check4, QStringLiteral("search")}}) {
+            QCheckBox *const box = option.first;
+            const QString key = option.second;
             box->setChecked(m_dirs->regoption(key, Dirs::Get));
             connect(box, &QCheckBox::toggled, this,
                     [this, key](bool on) { m_dirs->regoption(key, Dirs::Put, on); });
