@@ -62,13 +62,11 @@ quint64 getVarint(const char *&p)
     }
 }
 
-// Past one record's postings of a key: the record and field, the count,
-// the positions.
+// Past one record's postings of a key, their size first.
 void skipPostings(const char *&p)
 {
-    getVarint(p);
-    for (quint64 count = getVarint(p); count; --count)
-        getVarint(p);
+    const quint64 size = getVarint(p);
+    p += size;
 }
 
 template <class Out> void putHex(Out &out, quint64 v)
@@ -244,9 +242,9 @@ function postings(a, b) {
   if (key in decoded) return decoded[key];
   var text = (index[hash(a, b)] || {})[key], out = new Map();
   if (text !== undefined) {
-    var v = numbers(text), i = 0, x = -1;
+    var v = numbers(text), i = 0, x;
     while (i < v.length) {
-      x += v[i++] + 1;
+      x = v[i++];
       if (b < 0) { out.set(x, null); continue; }
       var n = v[i++] + 1, at = -1, ps = new Array(n);
       for (var k = 0; k < n; k++) { at += v[i++] + 1; ps[k] = at; }
@@ -516,15 +514,22 @@ void Builder::fieldGrams(int doc, int field)
         const qint64 second = qint64(quint32(g.key)) - 1;
         Spill &spill = m_spills[keyHash(first, second) % Spills];
         std::string &out = spill.buffer;
+        // The key, then the record's postings as the index file holds them,
+        // so that building the file only puts them together.
+        m_posting.clear();
+        putValue(m_posting, quint64(doc) * 3 + quint64(field));
+        if (second >= 0) {
+            putValue(m_posting, g.count - 1);
+            qint64 previous = -1;
+            for (quint32 k = g.first, left = g.count; left; --left, k = m_next[k]) {
+                putValue(m_posting, quint64(qint64(m_positions[k]) - previous - 1));
+                previous = m_positions[k];
+            }
+        }
         putVarint(out, first);
         putVarint(out, quint64(second + 1));
-        putVarint(out, quint64(doc) * 3 + quint64(field));
-        putVarint(out, g.count);
-        qint64 previous = -1;
-        for (quint32 k = g.first, left = g.count; left; --left, k = m_next[k]) {
-            putVarint(out, quint64(qint64(m_positions[k]) - previous - 1));
-            previous = m_positions[k];
-        }
+        putVarint(out, m_posting.size());
+        out.append(m_posting);
         if (out.size() >= SpillChunk)
             spillOut(spill);
     }
@@ -589,68 +594,44 @@ QByteArray Builder::indexFile(int shard, const std::string &data) const
     struct Entry {
         quint64 key; // first << 32 | second + 1
         quint32 at;  // its postings, in `data`
+        quint32 size;
     };
-    size_t count = 0;
-    for (const char *p = data.data(), *end = p + data.size(); p < end; ++count) {
-        getVarint(p);
-        getVarint(p);
-        skipPostings(p);
-    }
     std::vector<Entry> entries;
-    entries.reserve(count);
     for (const char *p = data.data(), *end = p + data.size(); p < end;) {
         const quint64 first = getVarint(p);
         const quint64 second = getVarint(p);
-        entries.push_back({first << 32 | second, quint32(p - data.data())});
-        skipPostings(p);
+        const quint64 size = getVarint(p);
+        entries.push_back({first << 32 | second, quint32(p - data.data()), quint32(size)});
+        p += size;
     }
     // Stable: the postings of a key stay in the order of the records.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry &a, const Entry &b) { return a.key < b.key; });
-    // Twice: once to count the bytes, once to write them where they fit
-    // exactly, for a file of a key in every record is large.
-    const auto write = [&](auto &out) {
-        const std::string head = "wzIndex(" + std::to_string(shard) + ",{";
-        out.append(head.data(), head.size());
-        for (auto e = entries.cbegin(); e != entries.cend();) {
-            if (e != entries.cbegin())
-                out.push_back(',');
-            out.push_back('"');
-            const quint64 key = e->key;
-            putHex(out, key >> 32);
-            const bool pair = quint32(key) != 0;
-            if (pair) {
-                out.push_back('_');
-                putHex(out, quint32(key) - 1);
-            }
-            out.append("\":\"", 3);
-            qint64 previous = -1;
-            for (; e != entries.cend() && e->key == key; ++e) {
-                const char *p = data.data() + e->at;
-                const qint64 at = qint64(getVarint(p));
-                putValue(out, quint64(at - previous - 1));
-                previous = at;
-                const quint64 count = getVarint(p);
-                if (pair) {
-                    putValue(out, count - 1);
-                    for (quint64 k = 0; k < count; ++k)
-                        putValue(out, getVarint(p));
-                }
-            }
-            out.push_back('"');
-        }
-        out.append("});\n", 4);
-    };
-    struct Counter {
-        qsizetype size = 0;
-        void push_back(char) { ++size; }
-        void append(const char *, size_t n) { size += qsizetype(n); }
-    } counter;
-    write(counter);
-    // Letters, digits and punctuation of ASCII: the same in CP932.
+    // Written where it fits exactly: a file of a key in every record is
+    // large.
+    const std::string head = "wzIndex(" + std::to_string(shard) + ",{";
+    qsizetype size = qsizetype(head.size()) + 4;
+    for (auto e = entries.cbegin(); e != entries.cend(); ++e)
+        size += e->size + (e == entries.cbegin() || e[-1].key != e->key ? 32 : 0);
     QByteArray bytes;
-    bytes.reserve(counter.size);
-    write(bytes);
+    bytes.reserve(size);
+    bytes.append(head.data(), qsizetype(head.size()));
+    for (auto e = entries.cbegin(); e != entries.cend();) {
+        if (e != entries.cbegin())
+            bytes.push_back(',');
+        bytes.push_back('"');
+        const quint64 key = e->key;
+        putHex(bytes, key >> 32);
+        if (quint32(key) != 0) {
+            bytes.push_back('_');
+            putHex(bytes, quint32(key) - 1);
+        }
+        bytes.append("\":\"", 3);
+        for (; e != entries.cend() && e->key == key; ++e)
+            bytes.append(data.data() + e->at, e->size);
+        bytes.push_back('"');
+    }
+    bytes.append("});\n", 4);
     return bytes;
 }
 

@@ -91,6 +91,7 @@ private:
     QString m_list;
     int m_listed = 0;
     std::string m_folded;
+    std::string m_posting;
     std::vector<char32_t> m_points;
     std::vector<Gram> m_grams;
     std::vector<qint32> m_slots;
