@@ -667,19 +667,17 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
     int shards = 0;
     while (before.contains(QFile::encodeName(SiteSearch::indexFileName(shards))))
         ++shards;
-    bool same = shards > 0 && (shards & (shards - 1)) == 0 && run.isUntouched(page, pageInput);
-    for (int shard = 0; same && shard < shards; ++shard)
-        same = run.isUntouched(SiteSearch::indexFileName(shard),
-                               inputOf(SiteSearch::indexFileName(shard)));
-    for (int list = 0; same && list < lists; ++list)
-        same = run.isUntouched(SiteSearch::listFileName(list),
-                               inputOf(SiteSearch::listFileName(list)));
-    if (same) {
-        run.keep(page, pageInput);
-        for (int shard = 0; shard < shards; ++shard)
-            run.keep(SiteSearch::indexFileName(shard), inputOf(SiteSearch::indexFileName(shard)));
-        for (int list = 0; list < lists; ++list)
-            run.keep(SiteSearch::listFileName(list), inputOf(SiteSearch::listFileName(list)));
+    // The files the last run left, each with what it should be built from.
+    QList<std::pair<QString, quint64>> files{{page, pageInput}};
+    for (int shard = 0; shard < shards; ++shard)
+        files.append({SiteSearch::indexFileName(shard), inputOf(SiteSearch::indexFileName(shard))});
+    for (int list = 0; list < lists; ++list)
+        files.append({SiteSearch::listFileName(list), inputOf(SiteSearch::listFileName(list))});
+    if (shards > 0 && (shards & (shards - 1)) == 0 &&
+        std::all_of(files.cbegin(), files.cend(),
+                    [&run](const auto &file) { return run.isUntouched(file.first, file.second); })) {
+        for (const auto &[name, input] : std::as_const(files))
+            run.keep(name, input);
         return;
     }
 

@@ -289,7 +289,7 @@ function where(pairs) {
   return found;
 }
 
-var form = document.getElementById("wzform"), box = document.getElementById("wzq");
+var box = document.getElementById("wzq");
 var count = document.getElementById("wzcount"), results = document.getElementById("wzresults");
 var moreBox = document.getElementById("wzmore"), found = [], shown = [];
 function say(text) { count.textContent = text; results.innerHTML = ""; moreBox.innerHTML = ""; }
@@ -719,6 +719,12 @@ bool Builder::finish(QString *error)
     return true;
 }
 
+// The folding rules as the script holds them: runs of code points that fold
+// by one offset, each `start, count, step, offset`, and each half-width
+// mark combination as `base, mark, result`.
+std::vector<qint64> foldRuns();
+std::vector<qint64> markTriples();
+
 QString pageScript(const Shape &shape, Pages::Layout layout)
 {
     static const QString rules = [] {
@@ -767,7 +773,7 @@ std::vector<qint64> foldRuns()
             const qint64 step = runs[n - 2], count = runs[n - 3];
             // One step on, or every other code point when the one between
             // folds to itself, as letter case pairs do.
-            if ((count == 1 || step == 1) && c == char32_t(last + 1) && (count == 1 || step == 1)) {
+            if ((count == 1 || step == 1) && c == char32_t(last + 1)) {
                 runs[n - 2] = 1;
                 ++runs[n - 3];
                 last = c;

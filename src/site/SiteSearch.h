@@ -104,12 +104,6 @@ private:
 // as the menu pages lay out their links.
 QString pageScript(const Shape &shape, Pages::Layout layout);
 
-// The folding rules as the script holds them: runs of code points that fold
-// by one offset, each `start, count, step, offset`, and each half-width
-// mark combination as `base, mark, result`. For tests.
-std::vector<qint64> foldRuns();
-std::vector<qint64> markTriples();
-
 // The hash of a character (second < 0) or a pair, as the script computes it.
 quint32 keyHash(char32_t first, qint64 second);
 
