@@ -41,6 +41,50 @@ template <class Out> void putValue(Out &out, quint64 v)
         out.push_back(digits[--n]);
 }
 
+// The gaps between a pair's positions in a field, after their count. A
+// text that repeats itself (a sentence in every paragraph, a few lines in
+// turn) puts a pair at distances that repeat: such gaps go as copies, "the
+// next L gaps are those P before", and the count's last bit says so.
+template <class Out> void putGaps(Out &out, const std::vector<quint32> &gaps)
+{
+    constexpr size_t Reach = 16;
+    const size_t n = gaps.size();
+    // (gap, 0) or (P, L) for a copy.
+    static thread_local std::vector<std::pair<quint32, quint32>> items;
+    items.clear();
+    bool copies = false;
+    for (size_t i = 0; i < n;) {
+        size_t best = 0, from = 0;
+        for (size_t p = 1; p <= std::min(i, Reach); ++p) {
+            size_t l = 0;
+            while (i + l < n && gaps[i + l] == gaps[i + l - p])
+                ++l;
+            if (l > best) {
+                best = l;
+                from = p;
+            }
+        }
+        if (best >= 2) {
+            items.push_back({quint32(from), quint32(best)});
+            copies = true;
+            i += best;
+        } else {
+            items.push_back({gaps[i++], 0});
+        }
+    }
+    putValue(out, quint64(n - 1) * 2 + copies);
+    for (const auto &[value, length] : items) {
+        if (!copies) {
+            putValue(out, value);
+        } else if (length == 0) {
+            putValue(out, quint64(value) * 2);
+        } else {
+            putValue(out, quint64(value - 1) * 2 + 1);
+            putValue(out, length - 2);
+        }
+    }
+}
+
 // Temporary records: LEB128.
 void putVarint(std::string &out, quint64 v)
 {
@@ -235,7 +279,8 @@ function load(names, done) {
 }
 
 // Where a pair stands: by record and field (record * 3 + field), its
-// positions; for one character, the records and fields alone.
+// positions (their count, then the gaps, some as copies of earlier ones);
+// for one character, the records and fields alone.
 var decoded = {};
 function postings(a, b) {
   var key = keyOf(a, b);
@@ -246,8 +291,19 @@ function postings(a, b) {
     while (i < v.length) {
       x = v[i++];
       if (b < 0) { out.set(x, null); continue; }
-      var n = v[i++] + 1, at = -1, ps = new Array(n);
-      for (var k = 0; k < n; k++) { at += v[i++] + 1; ps[k] = at; }
+      var head = v[i++], n = Math.floor(head / 2) + 1, gaps = new Array(n), k = 0;
+      if (head % 2 == 0) {
+        for (; k < n; k++) gaps[k] = v[i++];
+      } else {
+        while (k < n) {
+          var item = v[i++];
+          if (item % 2 == 0) { gaps[k++] = item / 2; continue; }
+          var back = Math.floor(item / 2) + 1, length = v[i++] + 2;
+          while (length--) { gaps[k] = gaps[k - back]; k++; }
+        }
+      }
+      var at = -1, ps = new Array(n);
+      for (k = 0; k < n; k++) { at += gaps[k] + 1; ps[k] = at; }
       out.set(x, ps);
     }
   }
@@ -519,12 +575,13 @@ void Builder::fieldGrams(int doc, int field)
         m_posting.clear();
         putValue(m_posting, quint64(doc) * 3 + quint64(field));
         if (second >= 0) {
-            putValue(m_posting, g.count - 1);
+            m_gaps.clear();
             qint64 previous = -1;
             for (quint32 k = g.first, left = g.count; left; --left, k = m_next[k]) {
-                putValue(m_posting, quint64(qint64(m_positions[k]) - previous - 1));
+                m_gaps.push_back(quint32(qint64(m_positions[k]) - previous - 1));
                 previous = m_positions[k];
             }
+            putGaps(m_posting, m_gaps);
         }
         putVarint(out, first);
         putVarint(out, quint64(second + 1));

@@ -95,7 +95,7 @@ private:
     std::vector<char32_t> m_points;
     std::vector<Gram> m_grams;
     std::vector<qint32> m_slots;
-    std::vector<quint32> m_positions, m_next;
+    std::vector<quint32> m_positions, m_next, m_gaps;
     std::vector<Spill> m_spills;
     QString m_error;
 };

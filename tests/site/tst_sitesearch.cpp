@@ -229,6 +229,8 @@ void TestSiteSearch::findsWhatTheWindowFinds()
     records.append({"train,電車", "新しい線路", "新 幹線ではない、新幹 線でもない"});
     records.append({"misc,その他", "一段簡単な方法", "ああああ いいい　ﾃﾞｰﾀ ﾃﾞｰﾀﾍﾞｰｽ 😀絵文字 Ωmega"});
     records.append({"misc,その他", "ＡＢＣ abc と<b>太字</b>", "答え abc の話"});
+    // Pairs at equal distances, runs broken off and begun again.
+    records.append({"misc,その他", "繰り返し", "柿と梨。柿と梨。柿と梨。柿と桃。柿と梨。柿と梨。柿柿柿柿柿と。柿と梨、柿と桃。柿と梨、柿と桃。柿と梨、柿と桃。柿と梨、柿と桃"});
     store(records);
     QVERIFY(generate().problems.isEmpty());
     // The same index spread over many more files, each key in one of them.
@@ -239,7 +241,7 @@ void TestSiteSearch::findsWhatTheWindowFinds()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     };
-    SiteSearch::Builder builder(put, 256);
+    SiteSearch::Builder builder(put, 16);
     for (const auto &r : records)
         builder.add(&r - records.data() + 1, r[0], r[1], r[2], Database::text(r[1]));
     QVERIFY(builder.finish(nullptr));
@@ -254,7 +256,8 @@ void TestSiteSearch::findsWhatTheWindowFinds()
         queries.append(c.words);
     queries << u"新幹線"_s << u"段簡"_s << u"新"_s << u"幹線 新"_s << u"ああ"_s << u"あああああ"_s
             << u"データ"_s << u"ﾃﾞｰﾀﾍﾞｰｽ"_s << u"😀絵"_s << u"ω"_s << u"abc"_s << u"b>太"_s
-            << u"答え abc"_s << u"電車"_s << u"train,"_s << u"ない"_s;
+            << u"答え abc"_s << u"電車"_s << u"train,"_s << u"ない"_s << u"梨。柿と桃"_s
+            << u"桃。柿と梨。柿"_s << u"柿柿柿柿と"_s << u"柿柿柿柿柿柿"_s << u"桃。柿と梨、柿"_s;
     // Pieces of every text of the records, as typed or changed in case,
     // width or kana, alone or two at a time.
     QRandomGenerator random(20261208);
