@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -626,13 +627,40 @@ struct SearchRows {
     }
 };
 
+void writeSearchPage(const SiteOptions &options, const SiteSearch::Shape &shape, quint64 input,
+                     Run &run)
+{
+    run.write({SiteSearch::pageName(),
+               [script = SiteSearch::pageScript(shape, options.layout), &options] {
+                   return Pages::searchPage(script, options.indexName, options.layout,
+                                            options.bigTitle, options.phone);
+               },
+               {},
+               {},
+               {},
+               input});
+}
+
+// A site with no index yet has its index built while its pages are: what
+// it costs then mostly fits in the time the writers keep the reading
+// waiting. Its files wait for the end of the reading: a reading that
+// fails gives none.
+struct EarlySearch {
+    using Out = std::function<void(const QString &, QByteArray)>;
+    Out out;
+    SiteSearch::Builder builder{
+        [this](const QString &name, QByteArray bytes) { out(name, std::move(bytes)); },
+        16 * 1024, true};
+};
+
 // The site's search page and its index, over the records whose pages the
-// run wrote. Rebuilt from a second reading of the table, and only when
-// what they were built from, or one of their files, changed since the last
-// run. A table that changed between the two readings gives no index: it
-// would find what the pages do not hold.
+// run wrote. Rebuilt only when what they were built from, or one of their
+// files, changed since the last run: from a second reading of the table,
+// unless it was built with the pages (`early`). A table that changed
+// between the two readings gives no index: it would find what the pages do
+// not hold.
 void writeSearch(const Database &db, const SiteOptions &options, const SiteRecord::Pages &before,
-                 SearchRows written, Run &run)
+                 SearchRows written, Run &run, std::unique_ptr<EarlySearch> early)
 {
     // How this version writes them, as part of what they are built from:
     // another version's files are built again.
@@ -682,17 +710,27 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
     }
 
     run.setTotal(run.total() + lists + std::max(shards, 1) + 1);
-    SiteSearch::Builder builder([&](const QString &name, QByteArray bytes) {
+    const EarlySearch::Out out = [&](const QString &name, QByteArray bytes) {
         // A file of a big site's index may be large: a few at a time, a
         // large one alone.
         const qsizetype pending = bytes.size() > 1024 * 1024 ? 0 : 4;
         run.write({name, [] { return QString(); }, {}, {}, {}, inputOf(name), std::move(bytes)});
         run.drain(pending);
-    });
+    };
+    QString error;
+    if (early) {
+        written = {};
+        early->out = out;
+        if (!early->builder.finish(&error))
+            run.problem(Texts::searchNotBuilt(error));
+        else
+            writeSearchPage(options, early->builder.shape(), pageInput, run);
+        return;
+    }
+    SiteSearch::Builder builder(out);
     size_t next = 0;
     qsizetype row = 0;
     bool changed = false;
-    QString error;
     const bool read = db.scanWithKinds(
         {},
         [&](const Database::Stored &stored) {
@@ -719,15 +757,7 @@ void writeSearch(const Database &db, const SiteOptions &options, const SiteRecor
         run.problem(Texts::searchNotBuilt(error));
         return;
     }
-    run.write({page,
-               [script = SiteSearch::pageScript(builder.shape(), options.layout), &options] {
-                   return Pages::searchPage(script, options.indexName, options.layout,
-                                            options.bigTitle, options.phone);
-               },
-               {},
-               {},
-               {},
-               pageInput});
+    writeSearchPage(options, builder.shape(), pageInput, run);
 }
 
 // Keeps the record of what the run wrote, and finds the pages an earlier
@@ -872,10 +902,14 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
         MenuGroups::Where where;
         qsizetype row = 0;
         quint64 hash = 0; // what the row was read as, for the search
+        QByteArray kind, quest; // as stored, for an index built with the pages
         QString what() const { return Texts::qaPageOf(page.record.no, page.record.quest); }
     };
     std::optional<Held> held;
     SearchRows searchRows;
+    std::unique_ptr<EarlySearch> early;
+    if (options.search && !before.contains(QFile::encodeName(SiteSearch::indexFileName(0))))
+        early = std::make_unique<EarlySearch>();
     // Numbers stored as NULL, text or BLOB read as 0 or as the number they
     // begin with, and come after the others: a Q&A page written earlier in
     // the run may see its name come back. The last one written stays, and
@@ -904,6 +938,9 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
                 searchRows.rows.push_back(held->row);
                 searchRows.hashes.push_back(held->hash);
             }
+            if (early)
+                early->builder.add(held->page.record.no, held->kind, held->quest,
+                                   held->page.anser, held->page.record.quest);
             run.write(std::move(held->page));
         }
         held.reset();
@@ -949,7 +986,9 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             held = Held{{name, {}, r, stored.anser.toByteArray(), std::move(backLink)},
                         where,
                         rows - 1,
-                        options.search ? SearchRows::hashOf(stored) : 0};
+                        options.search ? SearchRows::hashOf(stored) : 0,
+                        early ? stored.kind.toByteArray() : QByteArray(),
+                        early ? stored.quest.toByteArray() : QByteArray()};
             return true;
         },
         &error);
@@ -1008,7 +1047,7 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
             if (laterCount.contains(SiteSearch::pageName()))
                 run.problem(Texts::searchPageTaken(SiteSearch::pageName()));
             else
-                writeSearch(db, options, before, std::move(searchRows), run);
+                writeSearch(db, options, before, std::move(searchRows), run, std::move(early));
         }
         searchRows = {};
     }

@@ -448,8 +448,8 @@ quint32 keyHash(char32_t first, qint64 second)
 
 // Index files of 16 KB: a search loads one for each pair of characters it
 // looks for, and a small site's whole index is a few of them.
-Builder::Builder(Emit out, qint64 fileSize)
-    : m_emit(std::move(out)), m_fileSize(fileSize), m_spills(Spills)
+Builder::Builder(Emit out, qint64 fileSize, bool holdLists)
+    : m_emit(std::move(out)), m_fileSize(fileSize), m_spills(Spills), m_holdLists(holdLists)
 {
 }
 
@@ -458,6 +458,21 @@ Builder::~Builder()
     for (Spill &spill : m_spills)
         if (spill.fd >= 0)
             ::close(spill.fd);
+    if (m_heldLists.fd >= 0)
+        ::close(m_heldLists.fd);
+}
+
+void Builder::emitList(QByteArray bytes)
+{
+    const int block = int((m_nos.size() - 1) / ListBlock);
+    if (!m_holdLists) {
+        m_emit(listFileName(block), std::move(bytes));
+        return;
+    }
+    m_heldSizes.push_back(bytes.size());
+    m_heldLists.buffer.append(bytes.constData(), size_t(bytes.size()));
+    if (m_heldLists.buffer.size() >= SpillChunk)
+        spillOut(m_heldLists);
 }
 
 void Builder::listEntry(qint64 no, const QString &quest)
@@ -473,8 +488,7 @@ void Builder::listEntry(qint64 no, const QString &quest)
     m_list.append(u']');
     if (++m_listed == ListBlock) {
         m_list.append(QLatin1StringView("]);\n"));
-        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)),
-               m_encoder.encode(std::exchange(m_list, {})));
+        emitList(m_encoder.encode(std::exchange(m_list, {})));
         m_listed = 0;
     }
 }
@@ -696,9 +710,41 @@ bool Builder::finish(QString *error)
 {
     if (m_listed) {
         m_list.append(QLatin1StringView("]);\n"));
-        m_emit(listFileName(int((m_nos.size() - 1) / ListBlock)),
-               m_encoder.encode(std::exchange(m_list, {})));
+        emitList(m_encoder.encode(std::exchange(m_list, {})));
         m_listed = 0;
+    }
+    if (m_holdLists && m_error.isEmpty()) {
+        // Read back one at a time: the written part, then what the buffer
+        // still holds.
+        qint64 at = 0;
+        for (size_t block = 0; block < m_heldSizes.size() && m_error.isEmpty(); ++block) {
+            QByteArray bytes(m_heldSizes[block], Qt::Uninitialized);
+            for (qint64 done = 0; done < bytes.size();) {
+                const qint64 from = at + done;
+                if (from >= m_heldLists.spilled) {
+                    const qint64 n = bytes.size() - done;
+                    std::memcpy(bytes.data() + done,
+                                m_heldLists.buffer.data() + (from - m_heldLists.spilled),
+                                size_t(n));
+                    done += n;
+                    continue;
+                }
+                const ssize_t n = ::pread(
+                    m_heldLists.fd, bytes.data() + done,
+                    size_t(std::min(bytes.size() - done, m_heldLists.spilled - from)), from);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    m_error = Texts::Reason::ofErrno(n < 0 ? errno : EIO);
+                    break;
+                }
+                done += n;
+            }
+            at += bytes.size();
+            if (m_error.isEmpty())
+                m_emit(listFileName(int(block)), std::move(bytes));
+        }
+        std::string().swap(m_heldLists.buffer);
     }
     qint64 total = 0;
     for (const Spill &spill : m_spills)

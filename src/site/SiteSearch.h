@@ -52,8 +52,10 @@ public:
     // A file's name and bytes, encoded as the pages are.
     using Emit = std::function<void(const QString &name, QByteArray bytes)>;
     // `fileSize`: about how large an index file may grow before the keys
-    // are spread over more of them.
-    explicit Builder(Emit out, qint64 fileSize = 16 * 1024);
+    // are spread over more of them. With `holdLists`, the lists too wait
+    // for finish (in a temporary file), so that nothing is handed over
+    // before every record is in.
+    explicit Builder(Emit out, qint64 fileSize = 16 * 1024, bool holdLists = false);
     ~Builder();
     Builder(const Builder &) = delete;
     Builder &operator=(const Builder &) = delete;
@@ -82,6 +84,7 @@ private:
     bool load(Spill &spill, std::string &into);
     QByteArray indexFile(int shard, const std::string &data) const;
     void listEntry(qint64 no, const QString &quest);
+    void emitList(QByteArray bytes);
 
     Emit m_emit;
     qint64 m_fileSize;
@@ -97,6 +100,9 @@ private:
     std::vector<qint32> m_slots;
     std::vector<quint32> m_positions, m_next, m_gaps;
     std::vector<Spill> m_spills;
+    bool m_holdLists;
+    Spill m_heldLists;
+    std::vector<qint64> m_heldSizes;
     QString m_error;
 };
 

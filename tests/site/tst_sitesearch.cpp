@@ -327,11 +327,8 @@ void TestSiteSearch::runsKeepRebuildAndGiveUp()
     QCOMPARE(Browser(m_site).search(u"答え"_s),
              (QStringList{u"qa001.html"_s, u"qa002.html"_s}));
 
-    // Another program changes a record, and one of the index files.
-    RawSqlite(m_db).exec("UPDATE tbl1 SET anser = '別の答え' WHERE No = 2");
-    report = generate(true, true);
-    QVERIFY(report.written >= 2); // the page and the index
-    QCOMPARE(Browser(m_site).search(u"別の"_s), QStringList{u"qa002.html"_s});
+    // A touched index file is written again, and only it: the index the
+    // first run built with its pages is the one a second reading builds.
     QFile shard(m_site + u"/"_s + SiteSearch::indexFileName(0));
     QVERIFY(shard.open(QIODevice::Append));
     shard.write("//");
@@ -339,6 +336,12 @@ void TestSiteSearch::runsKeepRebuildAndGiveUp()
     report = generate(true, true);
     QCOMPARE(report.written, 1);
     QVERIFY(!readAll(shard.fileName()).endsWith("//"));
+
+    // Another program changes a record.
+    RawSqlite(m_db).exec("UPDATE tbl1 SET anser = '別の答え' WHERE No = 2");
+    report = generate(true, true);
+    QVERIFY(report.written >= 2); // the page and the index
+    QCOMPARE(Browser(m_site).search(u"別の"_s), QStringList{u"qa002.html"_s});
 
     // Cleared: the search's files are no longer the run's.
     report = generate(false);
