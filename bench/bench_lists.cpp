@@ -9,7 +9,7 @@
 #include "Memory.h"
 #include "app/main1.h"
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/TextSearch.h"
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Session.h"
 
 #include <QMainWindow>

@@ -203,6 +203,7 @@ public:
         sqlite3_bind_blob(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
     }
     void reset() { sqlite3_reset(m_stmt); }
+    sqlite3_stmt *handle() const { return m_stmt; }
 
     // As UTF-8: the UTF-16 binding takes a leading U+FEFF for a byte-order
     // mark and drops it from the stored text.
@@ -804,6 +805,113 @@ std::optional<QString> Database::tooLong(const QString &kind, const QString &que
 void Database::setBusyTimeout(int milliseconds)
 {
     busyTimeout = milliseconds;
+}
+
+QByteArray Database::stampOf(const QaRecord &record)
+{
+    QByteArray stamp;
+    for (const QString *text : {&record.kind, &record.quest, &record.anser}) {
+        const QByteArray utf8 = text->toUtf8();
+        stamp.append(char('0' + SQLITE_TEXT))
+            .append(QByteArray::number(utf8.size()))
+            .append(':')
+            .append(utf8);
+    }
+    return stamp;
+}
+
+namespace
+{
+
+// The values a stamp holds, bound as they were stored; false when the
+// stamp is not one of three values.
+bool bindStamp(sqlite3_stmt *st, int first, const QByteArray &stamp)
+{
+    const char *p = stamp.constData(), *const end = p + stamp.size();
+    for (int column = first; column < first + 3; ++column) {
+        if (p == end)
+            return false;
+        const int type = *p++ - '0';
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            if (end - p < 8)
+                return false;
+            if (type == SQLITE_INTEGER) {
+                sqlite3_int64 n;
+                std::memcpy(&n, p, sizeof n);
+                sqlite3_bind_int64(st, column, n);
+            } else {
+                double d;
+                std::memcpy(&d, p, sizeof d);
+                sqlite3_bind_double(st, column, d);
+            }
+            p += 8;
+        } else if (type == SQLITE_NULL) {
+            sqlite3_bind_null(st, column);
+        } else if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            const char *colon = static_cast<const char *>(std::memchr(p, ':', size_t(end - p)));
+            bool ok = false;
+            const qint64 size = colon ? QByteArrayView(p, colon - p).toLongLong(&ok) : -1;
+            if (!ok || size < 0 || size > end - colon - 1)
+                return false;
+            p = colon + 1;
+            if (type == SQLITE_TEXT)
+                sqlite3_bind_text(st, column, p, int(size), SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_blob(st, column, p, int(size), SQLITE_TRANSIENT);
+            p += size;
+        } else {
+            return false;
+        }
+    }
+    return p == end;
+}
+
+} // namespace
+
+std::optional<bool> Database::exchange(const QList<Exchange> &changes, QString *error,
+                                       qint64 *differs) const
+{
+    Connection c;
+    if (!openVerified(c, m_path, WriteFlags, error) || !c.exec("BEGIN IMMEDIATE", error))
+        return std::nullopt;
+    // Without a COMMIT the transaction is rolled back when the connection
+    // closes.
+    Statement read(c, "SELECT stamp(kind, quest, anser) FROM tbl1 WHERE No = ?1");
+    Statement remove(c, "DELETE FROM tbl1 WHERE No = ?1");
+    Statement insert(c, "INSERT INTO tbl1 (No, kind, quest, anser) VALUES (?1, ?2, ?3, ?4)");
+    Statement update(c, "UPDATE tbl1 SET kind = ?2, quest = ?3, anser = ?4 WHERE No = ?1");
+    if (!read.ok() || !remove.ok() || !insert.ok() || !update.ok()) {
+        setError(error, c.lastError());
+        return std::nullopt;
+    }
+    for (const Exchange &e : changes) {
+        read.reset();
+        read.bindInteger(1, e.no);
+        const int rc = read.step();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            setError(error, c.lastError());
+            return std::nullopt;
+        }
+        if (rc == SQLITE_DONE ? !e.from.isEmpty() : read.bytes(0) != e.from) {
+            if (differs)
+                *differs = e.no;
+            return false;
+        }
+        Statement &st = e.to.isEmpty() ? remove : e.from.isEmpty() ? insert : update;
+        st.reset();
+        st.bindInteger(1, e.no);
+        if (!e.to.isEmpty() && !bindStamp(st.handle(), 2, e.to)) {
+            setError(error, Texts::Reason::notOurs());
+            return std::nullopt;
+        }
+        if (st.step() != SQLITE_DONE) {
+            setError(error, c.lastError());
+            return std::nullopt;
+        }
+    }
+    if (!c.exec("COMMIT", error))
+        return std::nullopt;
+    return true;
 }
 
 QString Database::reason(int sqliteCode, const QString &sqliteText, int systemErrno)

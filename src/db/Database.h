@@ -118,6 +118,24 @@ public:
     std::optional<bool> update(const QaRecord &record, QString *error = nullptr,
                                const QByteArray *stamp = nullptr) const;
 
+    // The stamp (see update) of a record as add, addAll and update store
+    // it: its three texts as UTF-8 text.
+    static QByteArray stampOf(const QaRecord &record);
+
+    // A record taken from one state to another, each given by its stamp:
+    // empty when there is no record of that number.
+    struct Exchange {
+        qint64 no;
+        QByteArray from, to;
+    };
+    // Takes every record from `from` to `to`, its number kept and its
+    // texts exactly as the stamp has them, in one transaction, and only
+    // when every record is still as `from` says: otherwise nothing is
+    // changed, and `*differs` is the number of the first record that is
+    // not (true is then false). Nothing on failure.
+    std::optional<bool> exchange(const QList<Exchange> &changes, QString *error = nullptr,
+                                 qint64 *differs = nullptr) const;
+
     // The user's words for an SQLite result code (primary or extended) and
     // the system's errno behind it, if any; codes without words of our own
     // keep SQLite's text.

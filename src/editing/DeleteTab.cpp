@@ -1,7 +1,7 @@
 #include "DeleteTab.h"
 
 #include "RecordPicker.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,6 @@
 #include "DisplayTab.h"
 
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/TextSearch.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"

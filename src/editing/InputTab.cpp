@@ -3,7 +3,7 @@
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"

@@ -1,10 +1,10 @@
 #include "RecordLists.h"
 
-#include "AnswerText.h"
-#include "CategoryGroups.h"
-#include "SummaryLine.h"
-#include "TextSearch.h"
-#include "Texts.h"
+#include "db/AnswerText.h"
+#include "db/CategoryGroups.h"
+#include "db/SummaryLine.h"
+#include "db/TextSearch.h"
+#include "db/Texts.h"
 #include "platform/Dialogs.h"
 #include "platform/ListBox.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Database.h"
-#include "Session.h"
+#include "db/Database.h"
+#include "db/Session.h"
 
 class QComboBox;
 class QLabel;

@@ -1,6 +1,6 @@
 #include "RecordPicker.h"
 
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/TextSearch.h"
 #include "platform/ListBox.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The one way the tool speaks to the user: message boxes and the save-file
@@ -11,6 +12,7 @@ public:
     enum class Icon { None, Warning };
     // The button that Enter alone presses.
     enum class Default { Yes, No };
+    enum class Answer { Yes, No, Cancel };
 
     struct SaveRequest {
         QString filter;       // Qt filter text, e.g. "Text (*.txt);;All Files (*)"
@@ -30,6 +32,13 @@ public:
     // A Yes/No question; only Yes returns true.
     virtual bool ask(const QString &text, const QString &title, Icon icon,
                      Default button = Default::Yes) = 0;
+    // A はい/いいえ/キャンセル question; closing the box is キャンセル.
+    virtual Answer askYesNoCancel(const QString &text, const QString &title, Icon icon,
+                                  Answer button = Answer::No) = 0;
+    // One of `items` (lines of a list) chosen under `text`: its index, or
+    // nothing when cancelled.
+    virtual std::optional<int> choose(const QString &text, const QString &title,
+                                      const QStringList &items) = 0;
     // The save form of the file dialog: no overwrite question, no extension
     // added. Nothing when cancelled.
     virtual std::optional<QString> saveFileName(const SaveRequest &request) = 0;

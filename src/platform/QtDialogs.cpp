@@ -2,9 +2,14 @@
 
 #include "NameOnlyIconProvider.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QVBoxLayout>
 
 namespace
 {
@@ -24,6 +29,46 @@ bool QtDialogs::ask(const QString &text, const QString &title, Icon icon, Defaul
                     m_parent);
     box.setDefaultButton(button == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+Dialogs::Answer QtDialogs::askYesNoCancel(const QString &text, const QString &title,
+                                          Icon icon, Answer button)
+{
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    title.isEmpty() ? appTitle : title, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(button == Answer::Yes  ? QMessageBox::Yes
+                         : button == Answer::No ? QMessageBox::No
+                                                : QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int chosen = box.exec();
+    return chosen == QMessageBox::Yes ? Answer::Yes
+           : chosen == QMessageBox::No ? Answer::No
+                                       : Answer::Cancel;
+}
+
+std::optional<int> QtDialogs::choose(const QString &text, const QString &title,
+                                     const QStringList &items)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(title.isEmpty() ? appTitle : title);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(text, &dialog));
+    auto *list = new QListWidget(&dialog);
+    list->addItems(items);
+    if (!items.isEmpty())
+        list->setCurrentRow(0);
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 40);
+    layout->addWidget(list);
+    auto *buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0)
+        return std::nullopt;
+    return list->currentRow();
 }
 
 namespace

@@ -18,6 +18,33 @@ bool ScriptedDialogs::ask(const QString &text, const QString &title, Icon icon, 
     return m_answers.dequeue();
 }
 
+Dialogs::Answer ScriptedDialogs::askYesNoCancel(const QString &text, const QString &title,
+                                                Icon icon, Answer button)
+{
+    Shown shown{Shown::Question, text, title, icon, {}};
+    shown.threeWay = button;
+    m_shown.append(shown);
+    if (m_threeWay.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("unscripted question: ") + title + u' ' + text),
+                     __FILE__, __LINE__);
+        return Answer::Cancel;
+    }
+    return m_threeWay.dequeue();
+}
+
+std::optional<int> ScriptedDialogs::choose(const QString &text, const QString &title,
+                                           const QStringList &items)
+{
+    Shown shown{Shown::Choice, text, title, Icon::None, {}};
+    shown.items = items;
+    m_shown.append(shown);
+    if (m_choices.isEmpty()) {
+        QTest::qFail("unscripted choice", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return m_choices.dequeue();
+}
+
 std::optional<QString> ScriptedDialogs::saveFileName(const SaveRequest &request)
 {
     m_shown.append(
@@ -58,4 +85,6 @@ void ScriptedDialogs::clear()
     m_answers.clear();
     m_files.clear();
     m_filters.clear();
+    m_threeWay.clear();
+    m_choices.clear();
 }

@@ -6,7 +6,7 @@
 #include "PageFile.h"
 #include "PastedFolder.h"
 #include "SiteGenerator.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "db/Trash.h"
 #include "dblist/DbListFile.h"

@@ -2,7 +2,7 @@
 #include "app/helpform.h"
 #include "app/main1.h"
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/SetAside.h"
 #include "db/Texts.h"
 #include "dblist/DbListTab.h"

@@ -1,7 +1,7 @@
 // wazuna-site and wazuna-csv: the window's pages and files from the command
 // line, and their answers.
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"

@@ -1,6 +1,6 @@
 // The data input and data display tabs, driven through their controls.
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "editing/DeleteTab.h"
 #include "editing/DisplayTab.h"

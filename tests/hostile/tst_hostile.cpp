@@ -6,7 +6,7 @@
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/TextSearch.h"
 #include "db/Texts.h"
 #include "platform/ListBox.h"

@@ -1,6 +1,6 @@
 // The routines that fill the window's lists, on real database files.
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDialogs.h"

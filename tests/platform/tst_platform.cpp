@@ -1,6 +1,6 @@
 // The platform controls: Enter on a list, and a save dialog that shows a
 // folder without opening what it holds.
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "platform/ListBox.h"
 #include "platform/QtDialogs.h"
 #include "platform/ScriptedDesktop.h"

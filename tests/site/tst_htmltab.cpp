@@ -1,6 +1,6 @@
 // The HTML tab, driven through its controls: the output folder and the run.
 #include "db/Database.h"
-#include "db/RecordLists.h"
+#include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "db/Trash.h"
 #include "dblist/DbListFile.h"
