@@ -53,15 +53,16 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *parent)
     : QMainWindow(parent), Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
       Label1(fieldLabel("Label1")), SSTab1(named<QTabWidget>("SSTab1")), m_dialogs(dialogs),
-      m_dirs(dirs), m_lists(m_session, dialogs), m_help(new HelpMenu(dialogs, desktop, this))
+      m_dirs(dirs), m_lists(m_session, dialogs), m_changes(m_session, dialogs),
+      m_help(new HelpMenu(dialogs, desktop, this))
 {
     setObjectName(QStringLiteral("main1"));
     setWindowTitle(Texts::windowTitle());
 
     displayTab = new DisplayTab(m_lists, dialogs);
-    inputTab = new InputTab(m_lists, m_session, dialogs);
-    deleteTab = new DeleteTab(m_lists, m_session, dialogs);
-    modifyTab = new ModifyTab(m_lists, m_session, dialogs);
+    inputTab = new InputTab(m_lists, m_changes, m_session, dialogs);
+    deleteTab = new DeleteTab(m_lists, m_changes, m_session, dialogs);
+    modifyTab = new ModifyTab(m_lists, m_changes, m_session, dialogs);
     htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop, &m_dirs);
     dbListTab = new DbListTab(dialogs, dirs);
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
@@ -89,6 +90,13 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     ffile->addSeparator();
     csvout = menuItem(ffile, "csvout", QStringLiteral("CSV書き出し..."));
     csvin = menuItem(ffile, "csvin", QStringLiteral("CSV読み込み..."));
+    eedit = menuBar()->addMenu(QStringLiteral("編集"));
+    eedit->setObjectName(QStringLiteral("eedit"));
+    undo = menuItem(eedit, "undo", m_changes.undoText());
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo = menuItem(eedit, "redo", m_changes.redoText());
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     hhelp = menuBar()->addMenu(QStringLiteral("ヘルプ"));
     hhelp->setObjectName(QStringLiteral("hhelp"));
     setumei = menuItem(hhelp, "setumei", QStringLiteral("説明"));
@@ -121,6 +129,27 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(this, &main1::databaseChanged, modifyTab, &ModifyTab::forgetRecords);
     connect(this, &main1::databaseChanged, htmlTab, &HtmlTab::forgetRecords);
     connect(this, &main1::databaseChanged, this, [this] { m_session.shownquest.clear(); });
+    connect(this, &main1::databaseChanged, &m_changes, &RecordChanges::forget);
+    // Every tab's lists of records, after a change made on any of them or
+    // taken back.
+    connect(&m_changes, &RecordChanges::recordsChanged, this, &main1::recordsChanged);
+    connect(this, &main1::recordsChanged, displayTab, &DisplayTab::recordsChanged);
+    connect(this, &main1::recordsChanged, inputTab, &InputTab::recordsChanged);
+    connect(this, &main1::recordsChanged, deleteTab, &DeleteTab::recordsChanged);
+    connect(this, &main1::recordsChanged, modifyTab, &ModifyTab::recordsChanged);
+    connect(this, &main1::recordsChanged, htmlTab, &HtmlTab::recordsChanged);
+    connect(undo, &QAction::triggered, &m_changes, &RecordChanges::undo);
+    connect(redo, &QAction::triggered, &m_changes, &RecordChanges::redo);
+    const auto showSteps = [this] {
+        undo->setText(m_changes.undoText());
+        undo->setEnabled(m_changes.stack()->canUndo());
+        redo->setText(m_changes.redoText());
+        redo->setEnabled(m_changes.stack()->canRedo());
+    };
+    connect(m_changes.stack(), &QUndoStack::indexChanged, this, showSteps);
+    connect(m_changes.stack(), &QUndoStack::canUndoChanged, this, showSteps);
+    connect(m_changes.stack(), &QUndoStack::canRedoChanged, this, showSteps);
+    showSteps();
     connect(setumei, &QAction::triggered, m_help, &HelpMenu::setumei_Click);
     connect(sakusya, &QAction::triggered, m_help, &HelpMenu::sakusya_Click);
     connect(hpsamp, &QAction::triggered, m_help, &HelpMenu::hpsamp_Click);
@@ -191,6 +220,13 @@ void main1::shutdown()
 
 void main1::closeEvent(QCloseEvent *event)
 {
+    // Typed and not stored: closing would lose it without a word.
+    if ((inputTab->hasTypedText() || modifyTab->hasUnsavedEdits()) &&
+        !m_dialogs.ask(QStringLiteral("入力中のデータがあります。保存せずに終了しますか？"),
+                       QString(), Dialogs::Icon::Warning, Dialogs::Default::No)) {
+        event->ignore();
+        return;
+    }
     shutdown();
     event->accept();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Session.h"
 
@@ -56,6 +57,9 @@ public:
     QAction *eend;
     QAction *csvout;
     QAction *csvin;
+    QMenu *eedit;
+    QAction *undo;
+    QAction *redo;
     QMenu *hhelp;
     QAction *setumei;
     QAction *sakusya;
@@ -66,6 +70,9 @@ signals:
     // Another database became current, or the current file was replaced:
     // every tab forgets what it showed of the old one.
     void databaseChanged();
+    // Records of the current database were added, changed or deleted here:
+    // what a tab lists of them is out of date.
+    void recordsChanged();
 
 public slots:
     void dbmake_Click();
@@ -95,5 +102,6 @@ private:
     const Dirs &m_dirs;
     Session m_session;
     RecordLists m_lists;
+    RecordChanges m_changes;
     HelpMenu *m_help;
 };

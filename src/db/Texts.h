@@ -84,6 +84,11 @@ inline QString noneFound()
 {
     return QStringLiteral("該当するデータはありません");
 }
+// Where a count stood, once the records it counted changed.
+inline QString listAgain()
+{
+    return QStringLiteral("再表示して下さい");
+}
 // A listed record that the database no longer holds.
 inline QString recordGone()
 {

@@ -1,6 +1,7 @@
 #include "DeleteTab.h"
 
 #include "RecordPicker.h"
+#include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -11,7 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
+DeleteTab::DeleteTab(RecordLists &lists, RecordChanges &changes, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command5(named<QPushButton>("Command5", QStringLiteral("①データ表示（質問）"))),
       Find2(named<QLineEdit>("Find2")), List2(named<ListBox>("List2")),
@@ -31,7 +32,7 @@ DeleteTab::DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialog
                                                            Text6,    Label10, Text7,    Label11,
                                                            Text2,    Label12, Command7, Command8,
                                                            Line2},
-      m_lists(lists), m_session(session), m_dialogs(dialogs)
+      m_lists(lists), m_changes(changes), m_session(session), m_dialogs(dialogs)
 {
     m_picker.layOut(this);
     connect(Command5, &QPushButton::clicked, this, &DeleteTab::Command5_Click);
@@ -71,9 +72,9 @@ void DeleteTab::Command7_Click()
     QString error;
     const Database db(m_session.databasePath);
     const bool shown = m_shownNo && quest == m_shownQuest;
-    const std::optional<bool> deleted = shown
-                                            ? db.removeByNo(m_shownNo, quest, &error, &m_shownStamp)
-                                            : db.removeFirstByQuestion(quest, &error);
+    const std::optional<bool> deleted =
+        shown ? m_changes.removeByNo(m_shownNo, quest, m_shownStamp, &error)
+              : m_changes.removeFirstByQuestion(quest, &error);
     if (!deleted) {
         m_dialogs.message(QStringLiteral("データを削除できませんでした\n") +
                           m_session.databasePath + u'\n' + error);
@@ -109,6 +110,13 @@ void DeleteTab::forgetRecords()
 {
     m_picker.forgetList();
     Command8_Click();
+}
+
+void DeleteTab::recordsChanged()
+{
+    // What ③ showed stays: ④ deletes it only while it is as shown.
+    m_picker.forgetList();
+    m_picker.count->setText(Texts::listAgain());
 }
 
 void DeleteTab::Command8_Click()

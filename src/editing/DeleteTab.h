@@ -11,6 +11,7 @@ class QPlainTextEdit;
 class QPushButton;
 class Dialogs;
 class ListBox;
+class RecordChanges;
 class RecordLists;
 struct Session;
 
@@ -19,7 +20,7 @@ class DeleteTab : public QWidget
 {
     Q_OBJECT
 public:
-    DeleteTab(RecordLists &lists, const Session &session, Dialogs &dialogs,
+    DeleteTab(RecordLists &lists, RecordChanges &changes, const Session &session, Dialogs &dialogs,
               QWidget *parent = nullptr);
 
     QPushButton *Command5; // ①データ表示（質問）
@@ -46,10 +47,12 @@ public slots:
     void Command7_Click(); // ④ delete it
     void Command8_Click(); // do not delete: empty the boxes
     void forgetRecords();  // another database became current
+    void recordsChanged(); // records changed: the list goes, the boxes stay
 
 private:
     RecordPicker m_picker;
     RecordLists &m_lists;
+    RecordChanges &m_changes;
     const Session &m_session;
     Dialogs &m_dialogs;
     // The record ③ showed, until ④ or 削除しません.

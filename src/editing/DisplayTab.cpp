@@ -95,6 +95,12 @@ void DisplayTab::forgetRecords()
     Label24->clear();
 }
 
+void DisplayTab::recordsChanged()
+{
+    forgetRecords();
+    Label24->setText(Texts::listAgain());
+}
+
 void DisplayTab::List9_DblClick()
 {
     // Only the record's number is kept for each line; its whole line is

@@ -33,6 +33,7 @@ public slots:
     void Command18_Click(); // list the records
     void List9_DblClick();  // show a line whole
     void forgetRecords();   // another database became current
+    void recordsChanged();  // records changed: the lists go, with a hint
 
 private:
     RecordLists &m_lists;

@@ -3,6 +3,7 @@
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "db/Database.h"
+#include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -16,7 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-InputTab::InputTab(RecordLists &lists, Session &session, Dialogs &dialogs, QWidget *parent)
+InputTab::InputTab(RecordLists &lists, RecordChanges &changes, Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), Label5(named<QLabel>("Label5", QStringLiteral("種類"))),
       Combo1(named<QComboBox>("Combo1")),
       Command12(named<QPushButton>("Command12", QStringLiteral("種類の読込（既存データ）"))),
@@ -28,7 +29,7 @@ InputTab::InputTab(RecordLists &lists, Session &session, Dialogs &dialogs, QWidg
       Command3(named<QPushButton>("Command3", QStringLiteral("データの追加"))),
       Command4(named<QPushButton>("Command4", QStringLiteral("表示　更新"))),
       Label6(fieldLabel("Label6")), List1(named<ListBox>("List1")),
-      Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists), m_session(session),
+      Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists), m_changes(changes), m_session(session),
       m_dialogs(dialogs)
 {
     Combo1->setEditable(true);
@@ -124,7 +125,7 @@ bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &
     }
     QString error;
     const QaRecord record{0, kind, quest, AnswerText::brplus(anser, m_session.brLineBreaks)};
-    if (!Database(m_session.databasePath).add(record, &error)) {
+    if (!m_changes.add(record, &error)) {
         m_dialogs.message(Texts::notAdded(m_session.databasePath, error));
         return false;
     }
@@ -149,6 +150,17 @@ void InputTab::forgetRecords()
     Combo1->setEditText(typed);
     List1->clear();
     Label6->clear();
+}
+
+void InputTab::recordsChanged()
+{
+    forgetRecords();
+    Label6->setText(Texts::listAgain());
+}
+
+bool InputTab::hasTypedText() const
+{
+    return !Text1->text().isEmpty() || !rtext1->toPlainText().isEmpty();
 }
 
 void InputTab::rtext1_Change()

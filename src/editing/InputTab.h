@@ -11,6 +11,7 @@ class QPlainTextEdit;
 class QPushButton;
 class Dialogs;
 class ListBox;
+class RecordChanges;
 class RecordLists;
 struct Session;
 
@@ -19,7 +20,7 @@ class InputTab : public QWidget
 {
     Q_OBJECT
 public:
-    InputTab(RecordLists &lists, Session &session, Dialogs &dialogs, QWidget *parent = nullptr);
+    InputTab(RecordLists &lists, RecordChanges &changes, Session &session, Dialogs &dialogs, QWidget *parent = nullptr);
 
     QLabel *Label5;         // 種類
     QComboBox *Combo1;      // category, typed or picked
@@ -38,17 +39,23 @@ public:
     ListBox *List1;         // questions
     QFrame *Line1;
 
+public:
+    // A question or answer typed and not added.
+    bool hasTypedText() const;
+
 public slots:
     void Command3_Click();  // add a record
     void Command4_Click();  // list the questions
     void Command12_Click(); // load the categories
     void rtext1_Change();   // size counter
     void forgetRecords();   // another database became current
+    void recordsChanged();  // records changed: the lists go, with a hint
 
 private:
     bool dtuika(const QString &kind, const QString &quest, const QString &anser);
 
     RecordLists &m_lists;
+    RecordChanges &m_changes;
     Session &m_session;
     Dialogs &m_dialogs;
 };

@@ -3,6 +3,7 @@
 #include "RecordPicker.h"
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
+#include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -13,7 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs, QWidget *parent)
+ModifyTab::ModifyTab(RecordLists &lists, RecordChanges &changes, const Session &session, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
       Command2(named<QPushButton>("Command2", QStringLiteral("①データ表示（質問）"))),
       Find3(named<QLineEdit>("Find3")), List3(named<ListBox>("List3")),
@@ -33,7 +34,7 @@ ModifyTab::ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialog
                                                            Text3,    Label18, Text4,     Label17,
                                                            Text5,    Label20, Command10, Command11,
                                                            Line3},
-      m_lists(lists), m_session(session), m_dialogs(dialogs)
+      m_lists(lists), m_changes(changes), m_session(session), m_dialogs(dialogs)
 {
     m_picker.layOut(this);
     connect(Command2, &QPushButton::clicked, this, &ModifyTab::Command2_Click);
@@ -58,6 +59,8 @@ void ModifyTab::Command9_Click()
 void ModifyTab::remember(const QaRecord &shown, const QByteArray &stamp)
 {
     m_shownNo = shown.no;
+    m_shownKind = Text3->text();
+    m_shownQuest = Text4->text();
     m_shownAnswer = shown.anser;
     m_shownAnswerBox = Text5->toPlainText();
     m_shownStamp = stamp;
@@ -93,7 +96,7 @@ void ModifyTab::Command10_Click()
     QString error;
     const Database db(m_session.databasePath);
     const std::optional<bool> changed =
-        db.update({m_shownNo, kind, quest, anser}, &error, &m_shownStamp);
+        m_changes.update({m_shownNo, kind, quest, anser}, m_shownStamp, &error);
     if (!changed) {
         m_dialogs.message(QStringLiteral("データを変更できませんでした\n") +
                           m_session.databasePath + u'\n' + error);
@@ -127,6 +130,21 @@ void ModifyTab::forgetRecords()
 {
     m_picker.forgetList();
     Command11_Click();
+}
+
+void ModifyTab::recordsChanged()
+{
+    // The boxes stay, edits and all: ④ writes them only over the record as
+    // ③ showed it.
+    m_picker.forgetList();
+    m_picker.count->setText(Texts::listAgain());
+}
+
+bool ModifyTab::hasUnsavedEdits() const
+{
+    return m_shownNo != 0 &&
+           (Text3->text() != m_shownKind || Text4->text() != m_shownQuest ||
+            Text5->toPlainText() != m_shownAnswerBox);
 }
 
 void ModifyTab::Command11_Click()

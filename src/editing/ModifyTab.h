@@ -11,6 +11,7 @@ class QPlainTextEdit;
 class QPushButton;
 class Dialogs;
 class ListBox;
+class RecordChanges;
 class RecordLists;
 struct Session;
 
@@ -19,7 +20,7 @@ class ModifyTab : public QWidget
 {
     Q_OBJECT
 public:
-    ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs,
+    ModifyTab(RecordLists &lists, RecordChanges &changes, const Session &session, Dialogs &dialogs,
               QWidget *parent = nullptr);
 
     QPushButton *Command2; // ①データ表示（質問）
@@ -40,22 +41,29 @@ public:
     QLabel *Label13;        // record count
     QFrame *Line3;
 
+public:
+    // Boxes changed since ③ and not written by ④.
+    bool hasUnsavedEdits() const;
+
 public slots:
     void Command2_Click();  // ① list the questions
     void Command9_Click();  // ③ show the selected record
     void Command10_Click(); // ④ write the boxes into it
     void Command11_Click(); // do not change: empty the boxes
     void forgetRecords();   // another database became current
+    void recordsChanged();  // records changed: the list goes, the boxes stay
 
 private:
     RecordPicker m_picker;
     RecordLists &m_lists;
+    RecordChanges &m_changes;
     const Session &m_session;
     Dialogs &m_dialogs;
     // The record this tab's ③ showed, until its ④ or 変更しません: ④ writes
     // into exactly that one. With the answer as stored and as the box got it,
     // so an answer left alone is written back byte for byte.
     qint64 m_shownNo = 0;
+    QString m_shownKind, m_shownQuest; // as the boxes showed them
     QString m_shownAnswer;
     QString m_shownAnswerBox;
     // What the record held when shown, type and bytes: ④ writes only while

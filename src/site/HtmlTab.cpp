@@ -316,6 +316,12 @@ void HtmlTab::forgetRecords()
     Label9->clear();
 }
 
+void HtmlTab::recordsChanged()
+{
+    forgetRecords();
+    Label9->setText(Texts::listAgain());
+}
+
 void HtmlTab::Command13_Click()
 {
     m_lists.hyouji(List4, Label9, List5);

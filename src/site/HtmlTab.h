@@ -67,6 +67,7 @@ public slots:
     void Dir1_MouseUp();    // paste a folder path (right button)
     void File1_DblClick();  // open a page
     void forgetRecords();   // another database became current: list again
+    void recordsChanged();  // records changed: likewise, with a hint
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,5 +1,6 @@
 // The data input and data display tabs, driven through their controls.
 #include "db/Database.h"
+#include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "editing/DeleteTab.h"
@@ -72,6 +73,7 @@ private:
     QString m_path;
     Session m_session;
     ScriptedDialogs m_dialogs;
+    RecordChanges m_changes{m_session, m_dialogs};
 };
 
 void TestEditing::init()
@@ -116,7 +118,7 @@ void TestEditing::addChecksInOrder()
     QFETCH(QString, anser);
     QFETCH(QString, message);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Combo1->setEditText(kind);
     tab.Text1->setText(quest);
     tab.rtext1->setPlainText(anser);
@@ -131,7 +133,7 @@ void TestEditing::addChecksInOrder()
 void TestEditing::addStores()
 {
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     const QString longest = QString(250, u'問');
     const QStringList kinds{u"sub100,初級編"_qs, u",abc"_qs, QString(99, u'k') + u','};
     const QStringList quests{u"It's"_qs, u" "_qs, longest};
@@ -168,7 +170,7 @@ void TestEditing::addLineBreakForms()
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     QVERIFY(tab.Check1->isChecked());
     tab.Check1->setChecked(ticked);
     QCOMPARE(m_session.brLineBreaks, ticked);
@@ -183,7 +185,7 @@ void TestEditing::addWithoutDatabase()
 {
     m_session.databasePath.clear();
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Combo1->setEditText(QStringLiteral("s,t"));
     tab.Text1->setText(QStringLiteral("q"));
     tab.rtext1->setPlainText(QStringLiteral("a"));
@@ -201,7 +203,7 @@ void TestEditing::addToFileThatIsNotOurs()
     m_session.databasePath = text;
     const QStringList before = snapshot(m_dir->path());
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Combo1->setEditText(QStringLiteral("s,t"));
     tab.Text1->setText(QStringLiteral("q"));
     tab.rtext1->setPlainText(QStringLiteral("a"));
@@ -218,7 +220,7 @@ void TestEditing::loadCategories()
     for (const char *kind : {"sub200,B", "sub100,A", "sub200,B"})
         QVERIFY(Database(m_path).add({0, QString::fromUtf8(kind), u"q"_qs, u"a"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Command12->click();
     QCOMPARE(tab.Combo1->count(), 2);
     QCOMPARE(tab.Combo1->itemText(0), u"sub100,A"_qs);
@@ -241,7 +243,7 @@ void TestEditing::sizeCounter()
     QFETCH(QString, answer);
     QFETCH(QString, shown);
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     QCOMPARE(tab.Label26->text(), u" 0"_qs);
     tab.rtext1->setPlainText(u"something else"_qs);
     tab.rtext1->setPlainText(answer);
@@ -251,7 +253,7 @@ void TestEditing::sizeCounter()
 void TestEditing::enterMovesOn()
 {
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.show();
     QVERIFY(QTest::qWaitForWindowActive(&tab));
     tab.Combo1->setFocus();
@@ -285,7 +287,7 @@ void TestEditing::categoryStoredAsTyped()
     for (const char *kind : {"sub1,xyz", "SUB1,A", "sub2,b"})
         QVERIFY(Database(m_path).add({0, QString::fromUtf8(kind), u"q"_qs, u"a"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    InputTab tab(lists, m_session, m_dialogs);
+    InputTab tab(lists, m_changes, m_session, m_dialogs);
     tab.show();
     QVERIFY(QTest::qWaitForWindowActive(&tab));
     tab.Command12->click();
@@ -450,7 +452,7 @@ void TestEditing::deleteRecord()
     for (int i = 0; i < quests.size(); ++i)
         QVERIFY(Database(m_path).add({0, u'k' + QString::number(i + 1), quests.at(i), u"a"_qs}));
     RecordLists lists(m_session, m_dialogs);
-    DeleteTab tab(lists, m_session, m_dialogs);
+    DeleteTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Command5->click();
     QCOMPARE(tab.Label7->text(), u' ' + QString::number(quests.size()));
     tab.List2->setCurrentRow(row);
@@ -576,7 +578,7 @@ void TestEditing::modifyRecord()
     if (sql.size() == 2)
         QVERIFY(RawSqlite(m_path).exec(sql.first().toUtf8().constData()));
     RecordLists lists(m_session, m_dialogs);
-    ModifyTab tab(lists, m_session, m_dialogs);
+    ModifyTab tab(lists, m_changes, m_session, m_dialogs);
     tab.Command2->click();
     tab.List3->setCurrentRow(0);
     if (before != u"no show"_qs)
@@ -669,7 +671,7 @@ void TestEditing::findThenAct()
         QTest::keyClick(box, Qt::Key_Return);
     };
 
-    ModifyTab modify(lists, m_session, m_dialogs);
+    ModifyTab modify(lists, m_changes, m_session, m_dialogs);
     QCOMPARE(modify.Find3->placeholderText(), u"検索する語"_qs);
     typeAndEnter(modify.Find3, u"ぱすわーど"_qs);
     QCOMPARE(modify.List3->items(), (QStringList{records[0][1], records[1][1], records[2][1]}));
@@ -683,7 +685,7 @@ void TestEditing::findThenAct()
              (QStringList{records[0][2], records[1][2], u"直した答え"_qs, records[3][2]}));
     QCOMPARE(modify.List3->count(), 3); // listed again with the same words
 
-    DeleteTab remove(lists, m_session, m_dialogs);
+    DeleteTab remove(lists, m_changes, m_session, m_dialogs);
     typeAndEnter(remove.Find2, u"パスワード\u3000忘れ"_qs);
     QCOMPARE(remove.Label7->text(), u" 2"_qs);
     remove.List2->setCurrentRow(1);
