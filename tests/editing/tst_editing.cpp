@@ -67,8 +67,15 @@ private slots:
     void modifyRecord();
     void findThenAct();
 
+    void undoAndRedo_data();
+    void undoAndRedo();
+
 private:
     QStringList stored(const char *column);
+    // Every record's number and its fields' types and bytes.
+    QStringList exactly() const;
+    // A change made through a tab, as a user makes it.
+    void change(const QString &step);
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
     Session m_session;
@@ -84,12 +91,129 @@ void TestEditing::init()
     m_session = Session{};
     m_session.databasePath = m_path;
     m_dialogs.clear();
+    m_changes.forget();
 }
 
 QStringList TestEditing::stored(const char *column)
 {
     const QByteArray sql = QByteArray("SELECT ") + column + " FROM tbl1 ORDER BY No";
     return RawSqlite(m_path, SQLITE_OPEN_READONLY).column(sql.constData());
+}
+
+QStringList TestEditing::exactly() const
+{
+    return RawSqlite(m_path, SQLITE_OPEN_READONLY)
+        .column("SELECT No || ' ' || typeof(kind) || hex(kind) || ' ' || typeof(quest) ||"
+                " hex(quest) || ' ' || typeof(anser) || hex(anser) FROM tbl1 ORDER BY No");
+}
+
+void TestEditing::change(const QString &step)
+{
+    RecordLists lists(m_session, m_dialogs);
+    if (step == u"add") {
+        InputTab tab(lists, m_changes, m_session, m_dialogs);
+        tab.Combo1->setEditText(u"s,t"_qs);
+        tab.Text1->setText(u"新しい質問"_qs);
+        tab.rtext1->setPlainText(u"答え"_qs);
+        tab.Command3->click();
+    } else if (step == u"modify") {
+        ModifyTab tab(lists, m_changes, m_session, m_dialogs);
+        tab.Command2->click();
+        tab.List3->setCurrentRow(1);
+        tab.Command9->click();
+        tab.Text5->setPlainText(u"直した答え"_qs);
+        tab.Command10->click();
+    } else {
+        DeleteTab tab(lists, m_changes, m_session, m_dialogs);
+        if (step == u"delete shown") {
+            tab.Command5->click();
+            tab.List2->setCurrentRow(0);
+            tab.Command6->click();
+        } else {
+            tab.Text7->setText(u"q7"_qs);
+        }
+        tab.Command7->click();
+    }
+}
+
+void TestEditing::undoAndRedo_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("elsewhere"); // SQL another program runs after the step
+    QTest::addColumn<bool>("undoFirst");   // then refused: undo, else redo after an undo
+    QTest::addColumn<qint64>("differs");
+    const QString added = u"データの追加「新しい質問」"_qs;
+    QTest::newRow("add") << u"add"_qs << added << QString() << true << qint64(0);
+    QTest::newRow("modify") << u"modify"_qs << u"データの変更"_qs << QString() << true << qint64(0);
+    QTest::newRow("delete shown") << u"delete shown"_qs << u"データの削除"_qs << QString() << true
+                                  << qint64(0);
+    QTest::newRow("delete typed") << u"delete typed"_qs << u"データの削除"_qs << QString() << true
+                                  << qint64(0);
+    QTest::newRow("added record changed")
+        << u"add"_qs << added << u"UPDATE tbl1 SET anser = '別' WHERE No = 8"_qs << true << qint64(8);
+    QTest::newRow("added record deleted")
+        << u"add"_qs << added << u"DELETE FROM tbl1 WHERE No = 8"_qs << true << qint64(8);
+    QTest::newRow("changed back by another")
+        << u"modify"_qs << u"データの変更"_qs
+        << u"UPDATE tbl1 SET anser = CAST(x'fffe20616e73776572' AS TEXT) WHERE No = 7"_qs << true
+        << qint64(7);
+    QTest::newRow("restored record changed")
+        << u"delete shown"_qs << u"データの削除"_qs << u"UPDATE tbl1 SET anser = 43 WHERE No = 5"_qs
+        << false << qint64(5);
+    QTest::newRow("undone add's number taken")
+        << u"add"_qs << added << u"INSERT INTO tbl1 (No, kind, quest, anser) VALUES (8, 'x,y', 'z', 'w')"_qs
+        << false << qint64(8);
+}
+
+// Each step taken back and done again gives the records' exact bytes and
+// numbers back: types another program stored (a number, a BLOB, bytes that
+// are not UTF-8) and all. A record changed since is never overwritten: the
+// step is refused, naming it, and the steps stay as they were.
+void TestEditing::undoAndRedo()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, text);
+    QFETCH(QString, elsewhere);
+    QFETCH(bool, undoFirst);
+    QFETCH(qint64, differs);
+    RawSqlite raw(m_path);
+    const char *insert = "INSERT INTO tbl1 (No, kind, quest, anser) VALUES (?1, ?2, ?3, ?4)";
+    QVERIFY(raw.execWith(insert, {qint64(5), QByteArray("s,t"), QByteArray("q5"), qint64(42)}));
+    QVERIFY(raw.execWith(insert, {qint64(7), RawSqlite::Blob{"s,t"}, QByteArray("q7"),
+                                  QByteArray("\xff\xfe answer")}));
+    const QStringList before = exactly();
+    QCOMPARE(m_changes.undoText(), u"元に戻す"_qs);
+    change(step);
+    const QStringList after = exactly();
+    QVERIFY(after != before);
+    QCOMPARE(m_changes.undoText(), u"元に戻す: "_qs + text);
+    m_dialogs.clear();
+
+    if (elsewhere.isEmpty()) {
+        for (int i = 0; i < 2; ++i) {
+            m_changes.undo();
+            QCOMPARE(exactly(), before);
+            QCOMPARE(m_changes.redoText(), u"やり直し: "_qs + text);
+            QCOMPARE(m_changes.undoText(), u"元に戻す"_qs);
+            m_changes.redo();
+            QCOMPARE(exactly(), after);
+        }
+        QCOMPARE(m_dialogs.shown().size(), 0);
+        return;
+    }
+    if (!undoFirst)
+        m_changes.undo();
+    QVERIFY(raw.exec(elsewhere.toUtf8().constData()));
+    const QStringList changed = exactly();
+    const int index = m_changes.stack()->index();
+    undoFirst ? m_changes.undo() : m_changes.redo();
+    QCOMPARE(exactly(), changed);
+    QCOMPARE(m_changes.stack()->index(), index);
+    QCOMPARE(m_dialogs.messages(),
+             QStringList{u"No.%1 のデータがこの操作の後にほかのプログラムで変更されたため、"_qs.arg(
+                             differs) +
+                         (undoFirst ? u"元に戻しませんでした"_qs : u"やり直しませんでした"_qs)});
 }
 
 void TestEditing::addChecksInOrder_data()
