@@ -16,6 +16,7 @@
 #include "support/RawSqlite.h"
 
 #include <QAction>
+#include <QMenuBar>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -633,6 +634,117 @@ private slots:
                               u"データ表示させて下さい"_s}));
         QCOMPARE(contents(a), aBefore);
         QCOMPARE(contents(b), bBefore);
+    }
+
+    // With real keys: a delete taken back by Ctrl+Z and done again by
+    // Ctrl+Shift+Z and Ctrl+Y, every tab's list emptied with a hint after
+    // each, the menu naming the step; another database leaves no step.
+    void undoWithKeys()
+    {
+        const QString db = storeExistingDatabase();
+        QVERIFY(RawSqlite(db).exec("UPDATE tbl1 SET kind = 'sub0,k'"));
+        QVERIFY(Database(db).add({0, u"sub1,A"_s, u"Aの質問"_s, u"Aの答え"_s}));
+        const auto contents = [&db] {
+            return RawSqlite(db, SQLITE_OPEN_READONLY)
+                .column("SELECT No || kind || quest || anser FROM tbl1 ORDER BY No");
+        };
+        const QStringList before = contents();
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.menuBar()->actions().at(1)->text(), u"編集"_s);
+        auto *undo = control<QAction>(w, "undo");
+        auto *redo = control<QAction>(w, "redo");
+        QCOMPARE(std::pair(undo->text(), undo->isEnabled()), std::pair(u"元に戻す"_s, false));
+
+        for (const char *button : {"Command18", "Command4", "Command13", "Command5"})
+            control<QPushButton>(w, button)->click();
+        control<ListBox>(w, "List2")->setCurrentRow(1);
+        control<QPushButton>(w, "Command6")->click();
+        QTest::keyClick(control<QPushButton>(w, "Command7"), Qt::Key_Return);
+        QCOMPARE(m_dialogs->messages(), QStringList{u"削除しました"_s});
+        QCOMPARE(contents(), before.first(1));
+        const auto emptied = [&w](const QString &count) {
+            for (const char *list : {"List9", "List1", "List3", "List4"})
+                QVERIFY2(control<ListBox>(w, list)->count() == 0, list);
+            for (const char *label : {"Label24", "Label6", "Label13", "Label9"})
+                QVERIFY2(labelText(w, label) == u"再表示して下さい"_s, label);
+            QCOMPARE(labelText(w, "Label7"), count); // listed again by ④
+        };
+        emptied(u" 1"_s);
+        QCOMPARE(undo->text(), u"元に戻す: データの削除"_s);
+
+        w.SSTab1->setCurrentIndex(0);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(contents(), before);
+        QCOMPARE(redo->text(), u"やり直し: データの削除"_s);
+        QVERIFY(!undo->isEnabled());
+        control<QPushButton>(w, "Command18")->click();
+        QCOMPARE(control<ListBox>(w, "List9")->count(), 2);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(contents(), before.first(1));
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(contents(), before);
+        QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(contents(), before.first(1));
+        QCOMPARE(labelText(w, "Label24"), u"再表示して下さい"_s);
+
+        QVERIFY(undo->isEnabled());
+        const QString other = path(u"other.mdb"_s);
+        QVERIFY(Database(other).create(false));
+        w.openDatabase(other);
+        QCOMPARE(std::pair(undo->text(), undo->isEnabled()), std::pair(u"元に戻す"_s, false));
+        QCOMPARE(std::pair(redo->text(), redo->isEnabled()), std::pair(u"やり直し"_s, false));
+        m_dialogs->clear();
+    }
+
+    // Closing asks only when a question or answer was typed and not added,
+    // or the modify tab's boxes were changed since ③; いいえ keeps the window.
+    void closeWithTypedText_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("nothing typed") << QString() << false;
+        QTest::newRow("category only") << u"Combo1"_s << false;
+        QTest::newRow("question") << u"Text1"_s << true;
+        QTest::newRow("answer") << u"rtext1"_s << true;
+        QTest::newRow("shown, not changed") << u"shown"_s << false;
+        QTest::newRow("shown and changed") << u"Text5"_s << true;
+    }
+
+    void closeWithTypedText()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, asks);
+        storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        w.show();
+        if (box == u"Combo1"_s)
+            control<QComboBox>(w, "Combo1")->setEditText(u"sub1,A"_s);
+        else if (box == u"Text1"_s)
+            QTest::keyClicks(control<QLineEdit>(w, "Text1"), u"q"_s);
+        else if (box == u"rtext1"_s)
+            QTest::keyClicks(control<QPlainTextEdit>(w, "rtext1"), u"a"_s);
+        if (box == u"shown"_s || box == u"Text5"_s) {
+            control<QPushButton>(w, "Command2")->click();
+            control<ListBox>(w, "List3")->setCurrentRow(0);
+            control<QPushButton>(w, "Command9")->click();
+            if (box == u"Text5"_s)
+                QTest::keyClicks(control<QPlainTextEdit>(w, "Text5"), u"!"_s);
+        }
+        m_dialogs->clear();
+        if (asks) {
+            m_dialogs->answer(false);
+            QVERIFY(!w.close());
+            QVERIFY(w.isVisible());
+            m_dialogs->answer(true);
+        }
+        QVERIFY(w.close());
+        const QString question = u"入力中のデータがあります。保存せずに終了しますか？"_s;
+        QCOMPARE(m_dialogs->shown().size(), asks ? 2 : 0);
+        for (const auto &shown : m_dialogs->shown())
+            QCOMPARE(std::pair(shown.text, shown.button),
+                     std::pair(question, Dialogs::Default::No));
     }
 
     // A change of database that the settings could not keep is told: the
