@@ -3,6 +3,7 @@
 // Settings and Desktop are those of Qt's test mode, so nothing of the user's
 // is touched.
 #include "app/main1.h"
+#include "editing/InputTab.h"
 #include "platform/Appearance.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
@@ -10,6 +11,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QComboBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -40,6 +46,25 @@ int main(int argc, char *argv[])
                     window.height(), window.centralWidget()->width(),
                     window.centralWidget()->height(), window.minimumSizeHint().width(),
                     window.minimumSizeHint().height());
+    }
+    // With a database: a record added on the input tab, so that the 編集
+    // menu names a step and the other tabs show their hint.
+    if (argc > 2) {
+        window.SSTab1->setCurrentIndex(0);
+        window.findChild<QPushButton *>(QStringLiteral("Command18"))->click();
+        window.inputTab->Combo1->setEditText(QStringLiteral("sub1,初級編"));
+        window.inputTab->Text1->setText(QStringLiteral("パスワードを忘れたときはどうすればよいですか？"));
+        window.inputTab->rtext1->setPlainText(QStringLiteral("答え"));
+        window.inputTab->Command3->click();
+        for (int tab = 0; tab < window.SSTab1->count(); ++tab) {
+            window.SSTab1->setCurrentIndex(tab);
+            QApplication::processEvents();
+            window.grab().save(QDir(out).filePath(QStringLiteral("after-add-tab%1.png").arg(tab)));
+        }
+        window.eedit->popup(window.mapToGlobal(QPoint(60, 20)));
+        QApplication::processEvents();
+        window.eedit->grab().save(QDir(out).filePath(QStringLiteral("edit-menu.png")));
+        std::printf("edit menu: %s\n", qPrintable(window.undo->text()));
     }
     return 0;
 }

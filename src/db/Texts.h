@@ -87,7 +87,7 @@ inline QString noneFound()
 // Where a count stood, once the records it counted changed.
 inline QString listAgain()
 {
-    return QStringLiteral("再表示して下さい");
+    return QStringLiteral("要再表示");
 }
 // A listed record that the database no longer holds.
 inline QString recordGone()

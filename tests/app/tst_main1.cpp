@@ -668,7 +668,7 @@ private slots:
             for (const char *list : {"List9", "List1", "List3", "List4"})
                 QVERIFY2(control<ListBox>(w, list)->count() == 0, list);
             for (const char *label : {"Label24", "Label6", "Label13", "Label9"})
-                QVERIFY2(labelText(w, label) == u"再表示して下さい"_s, label);
+                QVERIFY2(labelText(w, label) == u"要再表示"_s, label);
             QCOMPARE(labelText(w, "Label7"), count); // listed again by ④
         };
         emptied(u" 1"_s);
@@ -687,7 +687,7 @@ private slots:
         QCOMPARE(contents(), before);
         QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(contents(), before.first(1));
-        QCOMPARE(labelText(w, "Label24"), u"再表示して下さい"_s);
+        QCOMPARE(labelText(w, "Label24"), u"要再表示"_s);
 
         QVERIFY(undo->isEnabled());
         const QString other = path(u"other.mdb"_s);
