@@ -3,6 +3,7 @@
 #include "RecordPicker.h"
 
 #include <QWidget>
+#include <functional>
 
 class QFrame;
 class QLabel;
@@ -11,8 +12,10 @@ class QPlainTextEdit;
 class QPushButton;
 class Dialogs;
 class ListBox;
+class PreviewWindow;
 class RecordLists;
 struct Session;
+struct SiteOptions;
 
 // Tab "データ修正": pick a record by its question and correct it.
 class ModifyTab : public QWidget
@@ -21,6 +24,9 @@ class ModifyTab : public QWidget
 public:
     ModifyTab(RecordLists &lists, const Session &session, Dialogs &dialogs,
               QWidget *parent = nullptr);
+
+    // How the HTML tab would write pages now, for the preview.
+    void setPageOptions(std::function<SiteOptions()> options);
 
     QPushButton *Command2; // ①データ表示（質問）
     QLineEdit *Find3;      // 検索する語
@@ -37,6 +43,7 @@ public:
     QLabel *Label20;        // 上記データを反映しますか？
     QPushButton *Command10; // ④　変　更　Ｏ　Ｋ
     QPushButton *Command11; // 変更しません
+    QPushButton *Preview3;  // プレビュー
     QLabel *Label13;        // record count
     QFrame *Line3;
 
@@ -45,6 +52,7 @@ public slots:
     void Command9_Click();  // ③ show the selected record
     void Command10_Click(); // ④ write the boxes into it
     void Command11_Click(); // do not change: empty the boxes
+    void Preview3_Click();  // the page of the record in the boxes
     void forgetRecords();   // another database became current
 
 private:
@@ -63,4 +71,9 @@ private:
     QByteArray m_shownStamp;
 
     void remember(const QaRecord &shown, const QByteArray &stamp);
+    // The record as ④ would write it now.
+    QaRecord boxedRecord() const;
+
+    std::function<SiteOptions()> m_pageOptions;
+    PreviewWindow *m_preview = nullptr; // made when first asked for
 };
