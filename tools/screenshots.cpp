@@ -1,4 +1,5 @@
-// Saves a picture of the main window on each tab, for looking at the layout:
+// Saves a picture of the main window on each tab, and of a record's preview,
+// for looking at the layout:
 //   xvfb-run -a build/tools/screenshots OUTDIR
 // Settings and Desktop are those of Qt's test mode, so nothing of the user's
 // is touched.
@@ -8,14 +9,17 @@
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
+#include "site/HtmlTab.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -46,6 +50,29 @@ int main(int argc, char *argv[])
                     window.height(), window.centralWidget()->width(),
                     window.centralWidget()->height(), window.minimumSizeHint().width(),
                     window.minimumSizeHint().height());
+    }
+    // The preview of a record typed into the input tab, as the HTML tab's
+    // choices lay it out.
+    window.SSTab1->setCurrentWidget(window.inputTab);
+    window.inputTab->Combo1->setEditText(QStringLiteral("sub100,初級編"));
+    window.inputTab->Text1->setText(QStringLiteral("ホームページの作り方は？"));
+    window.inputTab->rtext1->setPlainText(
+        QStringLiteral("<b>種類</b>を決めて、質問と答えを入れます。\n"
+                       "「ＨＴＭＬ作成」タブで<font color=\"red\">ＨＰ作成</font>を押します。"));
+    window.inputTab->Preview1->click();
+    QApplication::processEvents();
+    if (auto *preview = window.inputTab->findChild<QWidget *>(QStringLiteral("preview"))) {
+        const QString file = QDir(out).filePath(QStringLiteral("preview.png"));
+        preview->grab().save(file);
+        std::printf("%s %dx%d\n", qPrintable(file), preview->width(), preview->height());
+        // And with the table layout, for a phone.
+        window.htmlTab->Option5->setChecked(true);
+        window.htmlTab->Check3->setChecked(true);
+        window.inputTab->Preview1->click();
+        QApplication::processEvents();
+        const QString table = QDir(out).filePath(QStringLiteral("preview-table.png"));
+        preview->grab().save(table);
+        std::printf("%s\n", qPrintable(table));
     }
     // With a database: a record added on the input tab, so that the 編集
     // menu names a step and the other tabs show their hint.

@@ -18,6 +18,7 @@
 #include "settings/Dirs.h"
 #include "site/FileList.h"
 #include "site/HtmlTab.h"
+#include "site/SiteGenerator.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,6 +66,9 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     modifyTab = new ModifyTab(m_lists, m_changes, m_session, dialogs);
     htmlTab = new HtmlTab(m_lists, m_session, dialogs, desktop, &m_dirs);
     dbListTab = new DbListTab(dialogs, dirs);
+    // A record's preview is laid out as the HTML tab would write it now.
+    inputTab->setPageOptions([this] { return htmlTab->siteOptions(); });
+    modifyTab->setPageOptions([this] { return htmlTab->siteOptions(); });
     SSTab1->addTab(displayTab, QStringLiteral("データ表示"));
     SSTab1->addTab(inputTab, QStringLiteral("データ入力"));
     SSTab1->addTab(deleteTab, QStringLiteral("データ削除"));

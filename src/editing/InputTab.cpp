@@ -4,6 +4,7 @@
 #include "db/CategoryKey.h"
 #include "db/Database.h"
 #include "editing/RecordChanges.h"
+#include "editing/PreviewWindow.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -27,6 +28,7 @@ InputTab::InputTab(RecordLists &lists, RecordChanges &changes, Session &session,
       Label27(named<QLabel>("Label27", QStringLiteral("byte"))),
       Check1(named<QCheckBox>("Check1", QStringLiteral("改行を<br>改行にする"))),
       Command3(named<QPushButton>("Command3", QStringLiteral("データの追加"))),
+      Preview1(named<QPushButton>("Preview1", QStringLiteral("プレビュー"))),
       Command4(named<QPushButton>("Command4", QStringLiteral("表示　更新"))),
       Label6(fieldLabel("Label6")), List1(named<ListBox>("List1")),
       Line1(lineControl("Line1", QFrame::VLine)), m_lists(lists), m_changes(changes), m_session(session),
@@ -48,6 +50,7 @@ InputTab::InputTab(RecordLists &lists, RecordChanges &changes, Session &session,
     connect(Command3, &QPushButton::clicked, this, &InputTab::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &InputTab::Command4_Click);
     connect(Command12, &QPushButton::clicked, this, &InputTab::Command12_Click);
+    connect(Preview1, &QPushButton::clicked, this, &InputTab::Preview1_Click);
     connect(rtext1, &QPlainTextEdit::textChanged, this, &InputTab::rtext1_Change);
     // Enter moves on from the category to the question, and on to the answer.
     connect(Combo1->lineEdit(), &QLineEdit::returnPressed, Text1, [this] { Text1->setFocus(); });
@@ -69,6 +72,7 @@ InputTab::InputTab(RecordLists &lists, RecordChanges &changes, Session &session,
     size->addWidget(Label26);
     size->addWidget(Label27);
     size->addStretch(1);
+    size->addWidget(Preview1);
     size->addWidget(Command3);
     fields->addLayout(size, 4, 1);
     fields->addWidget(Check1, 5, 1);
@@ -130,6 +134,32 @@ bool InputTab::dtuika(const QString &kind, const QString &quest, const QString &
         return false;
     }
     return true;
+}
+
+void InputTab::setPageOptions(std::function<SiteOptions()> options)
+{
+    m_pageOptions = std::move(options);
+}
+
+QaRecord InputTab::boxedRecord() const
+{
+    return {
+        0, Combo1->currentText(), Text1->text(),
+        AnswerText::brplus(AnswerText::fromWidget(rtext1->toPlainText()), m_session.brLineBreaks)};
+}
+
+void InputTab::Preview1_Click()
+{
+    if (!m_preview) {
+        m_preview = new PreviewWindow(
+            [this] { return boxedRecord(); },
+            [this] { return m_pageOptions ? m_pageOptions() : SiteOptions(); }, this);
+        connect(Combo1, &QComboBox::editTextChanged, m_preview, &PreviewWindow::boxesChanged);
+        connect(Text1, &QLineEdit::textChanged, m_preview, &PreviewWindow::boxesChanged);
+        connect(rtext1, &QPlainTextEdit::textChanged, m_preview, &PreviewWindow::boxesChanged);
+        connect(Check1, &QCheckBox::toggled, m_preview, &PreviewWindow::boxesChanged);
+    }
+    m_preview->showInFront();
 }
 
 void InputTab::Command4_Click()

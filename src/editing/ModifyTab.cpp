@@ -4,6 +4,7 @@
 #include "db/AnswerText.h"
 #include "db/CategoryKey.h"
 #include "editing/RecordChanges.h"
+#include "editing/PreviewWindow.h"
 #include "editing/RecordLists.h"
 #include "db/Texts.h"
 #include "platform/Controls.h"
@@ -28,6 +29,7 @@ ModifyTab::ModifyTab(RecordLists &lists, RecordChanges &changes, const Session &
       Label20(named<QLabel>("Label20", QStringLiteral("上記データを反映しますか？"))),
       Command10(named<QPushButton>("Command10", QStringLiteral("④　変　更　Ｏ　Ｋ"))),
       Command11(named<QPushButton>("Command11", QStringLiteral("変更しません"))),
+      Preview3(named<QPushButton>("Preview3", QStringLiteral("プレビュー"))),
       Label13(fieldLabel("Label13")),
       Line3(lineControl("Line3", QFrame::VLine)), m_picker{Command2, Find3,   List3,     List3No,
                                                            Label13,  Label14, Command9,  Label19,
@@ -36,11 +38,12 @@ ModifyTab::ModifyTab(RecordLists &lists, RecordChanges &changes, const Session &
                                                            Line3},
       m_lists(lists), m_changes(changes), m_session(session), m_dialogs(dialogs)
 {
-    m_picker.layOut(this);
+    m_picker.layOut(this, Preview3);
     connect(Command2, &QPushButton::clicked, this, &ModifyTab::Command2_Click);
     connect(Command9, &QPushButton::clicked, this, &ModifyTab::Command9_Click);
     connect(Command10, &QPushButton::clicked, this, &ModifyTab::Command10_Click);
     connect(Command11, &QPushButton::clicked, this, &ModifyTab::Command11_Click);
+    connect(Preview3, &QPushButton::clicked, this, &ModifyTab::Preview3_Click);
 }
 
 void ModifyTab::Command2_Click()
@@ -64,6 +67,35 @@ void ModifyTab::remember(const QaRecord &shown, const QByteArray &stamp)
     m_shownAnswer = shown.anser;
     m_shownAnswerBox = Text5->toPlainText();
     m_shownStamp = stamp;
+}
+
+void ModifyTab::setPageOptions(std::function<SiteOptions()> options)
+{
+    m_pageOptions = std::move(options);
+}
+
+QaRecord ModifyTab::boxedRecord() const
+{
+    // An answer left alone is shown as stored, as ④ would write it back.
+    const QString box = Text5->toPlainText();
+    const QString anser =
+        m_shownNo != 0 && box == m_shownAnswerBox
+            ? m_shownAnswer
+            : AnswerText::brplus(AnswerText::fromWidget(box), m_session.brLineBreaks);
+    return {m_shownNo, Text3->text(), Text4->text(), anser};
+}
+
+void ModifyTab::Preview3_Click()
+{
+    if (!m_preview) {
+        m_preview = new PreviewWindow(
+            [this] { return boxedRecord(); },
+            [this] { return m_pageOptions ? m_pageOptions() : SiteOptions(); }, this);
+        connect(Text3, &QLineEdit::textChanged, m_preview, &PreviewWindow::boxesChanged);
+        connect(Text4, &QLineEdit::textChanged, m_preview, &PreviewWindow::boxesChanged);
+        connect(Text5, &QPlainTextEdit::textChanged, m_preview, &PreviewWindow::boxesChanged);
+    }
+    m_preview->showInFront();
 }
 
 void ModifyTab::Command10_Click()

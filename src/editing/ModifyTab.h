@@ -3,6 +3,7 @@
 #include "RecordPicker.h"
 
 #include <QWidget>
+#include <functional>
 
 class QFrame;
 class QLabel;
@@ -12,8 +13,10 @@ class QPushButton;
 class Dialogs;
 class ListBox;
 class RecordChanges;
+class PreviewWindow;
 class RecordLists;
 struct Session;
+struct SiteOptions;
 
 // Tab "データ修正": pick a record by its question and correct it.
 class ModifyTab : public QWidget
@@ -22,6 +25,9 @@ class ModifyTab : public QWidget
 public:
     ModifyTab(RecordLists &lists, RecordChanges &changes, const Session &session, Dialogs &dialogs,
               QWidget *parent = nullptr);
+
+    // How the HTML tab would write pages now, for the preview.
+    void setPageOptions(std::function<SiteOptions()> options);
 
     QPushButton *Command2; // ①データ表示（質問）
     QLineEdit *Find3;      // 検索する語
@@ -38,6 +44,7 @@ public:
     QLabel *Label20;        // 上記データを反映しますか？
     QPushButton *Command10; // ④　変　更　Ｏ　Ｋ
     QPushButton *Command11; // 変更しません
+    QPushButton *Preview3;  // プレビュー
     QLabel *Label13;        // record count
     QFrame *Line3;
 
@@ -50,6 +57,7 @@ public slots:
     void Command9_Click();  // ③ show the selected record
     void Command10_Click(); // ④ write the boxes into it
     void Command11_Click(); // do not change: empty the boxes
+    void Preview3_Click();  // the page of the record in the boxes
     void forgetRecords();   // another database became current
     void recordsChanged();  // records changed: the list goes, the boxes stay
 
@@ -71,4 +79,9 @@ private:
     QByteArray m_shownStamp;
 
     void remember(const QaRecord &shown, const QByteArray &stamp);
+    // The record as ④ would write it now.
+    QaRecord boxedRecord() const;
+
+    std::function<SiteOptions()> m_pageOptions;
+    PreviewWindow *m_preview = nullptr; // made when first asked for
 };

@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-void RecordPicker::layOut(QWidget *tab) const
+void RecordPicker::layOut(QWidget *tab, QWidget *extra) const
 {
     answer->setLineWrapMode(QPlainTextEdit::NoWrap);
     // ③ moves the focus to ④; Enter then presses it.
@@ -51,6 +51,8 @@ void RecordPicker::layOut(QWidget *tab) const
     buttons->addWidget(okButton);
     buttons->addWidget(cancelButton);
     buttons->addStretch(1);
+    if (extra)
+        buttons->addWidget(extra);
     form->addLayout(buttons, 6, 0, 1, 2);
 
     auto *layout = new QHBoxLayout(tab);

@@ -35,7 +35,8 @@ struct RecordPicker {
     QPushButton *cancelButton;
     QFrame *line;
 
-    void layOut(QWidget *tab) const;
+    // `extra`: a button of the tab's own, at the end of ④'s row.
+    void layOut(QWidget *tab, QWidget *extra = nullptr) const;
 
     // ①: the questions of the records the search box's words find, or of
     // every record when it is empty.

@@ -327,6 +327,19 @@ void HtmlTab::Command13_Click()
     m_lists.hyouji(List4, Label9, List5);
 }
 
+SiteOptions HtmlTab::siteOptions() const
+{
+    SiteOptions options;
+    options.folder = Dir1->path();
+    options.indexName = Text8->text();
+    options.title = Text10->text();
+    options.layout = Option6->isChecked() ? Pages::Layout::Rules : Pages::Layout::Table;
+    options.bigTitle = Check2->isChecked();
+    options.phone = Check3->isChecked();
+    options.search = Check4->isChecked();
+    return options;
+}
+
 void HtmlTab::Command14_Click()
 {
     if (List4->count() == 0) {
@@ -337,14 +350,7 @@ void HtmlTab::Command14_Click()
         m_dialogs.message(Texts::noDatabaseSet());
         return;
     }
-    SiteOptions options;
-    options.folder = Dir1->path();
-    options.indexName = Text8->text();
-    options.title = Text10->text();
-    options.layout = Option6->isChecked() ? Pages::Layout::Rules : Pages::Layout::Table;
-    options.bigTitle = Check2->isChecked();
-    options.phone = Check3->isChecked();
-    options.search = Check4->isChecked();
+    const SiteOptions options = siteOptions();
     QStringList categoriesBefore;
     for (int i = 0; i < Combo2->count(); ++i)
         categoriesBefore.append(Combo2->itemText(i));

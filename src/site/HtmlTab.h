@@ -18,6 +18,7 @@ class FolderList;
 class ListBox;
 class RecordLists;
 struct Session;
+struct SiteOptions;
 
 // Tab "ＨＴＭＬ作成": the output folder and the site's generation.
 class HtmlTab : public QWidget
@@ -32,6 +33,9 @@ public:
     // The output folder: Drive1, Dir1 and File1 follow it.
     QString outputFolder() const;
     bool setOutputFolder(const QString &path);
+    // What a run started now would write, and how: the folder and the
+    // index page's name and title, layout and choices as the tab shows them.
+    SiteOptions siteOptions() const;
 
     DriveList *Drive1;
     FolderList *Dir1;

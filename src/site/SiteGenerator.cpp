@@ -1150,4 +1150,14 @@ PruneReport prune(const QString &folder, const SiteReport &run,
     return report;
 }
 
+std::optional<QString> qaPage(const QaRecord &record, const SiteOptions &options)
+{
+    // Linked back as the run links it: to the menu page of its category.
+    const std::optional<CategoryKey> key = CategoryKey::split(record.kind);
+    if (!key)
+        return std::nullopt;
+    return Pages::qaPage(record, Pages::subPageName(key->stem), options.layout, options.phone,
+                         options.indexName);
+}
+
 } // namespace SiteGenerator

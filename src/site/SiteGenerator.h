@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // What a run writes and how.
 struct SiteOptions {
@@ -89,5 +90,10 @@ SiteReport generate(const Database &db, const SiteOptions &options, qsizetype ex
 PruneReport prune(const QString &folder, const SiteReport &run,
                   const std::function<void()> &waitForFolder = {},
                   const std::function<void(const QString &)> &compared = {});
+
+// The page a run with `options` writes for `record`, its answer as stored;
+// nothing when the category has no half-width comma, as a run then writes
+// no page for it.
+std::optional<QString> qaPage(const QaRecord &record, const SiteOptions &options);
 
 } // namespace SiteGenerator

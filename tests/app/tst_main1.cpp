@@ -6,12 +6,16 @@
 #include "db/SetAside.h"
 #include "db/Texts.h"
 #include "dblist/DbListTab.h"
+#include "editing/InputTab.h"
+#include "editing/ModifyTab.h"
+#include "editing/PreviewWindow.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/Dirs.h"
 #include "site/FileList.h"
 #include "site/HtmlTab.h"
+#include "site/SiteGenerator.h"
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
@@ -321,6 +325,27 @@ private slots:
         verifyDatabase(w, file, file, file, *m_dirs);
         // The file list of the HTML tab shows the new file at once.
         QVERIFY(w.htmlTab->File1->items().contains(QFileInfo(file).fileName()));
+    }
+
+    // Either tab's preview lays the record out with the HTML tab's choices
+    // as they stand when it is built.
+    void previewTakesHtmlTabChoices()
+    {
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        w.htmlTab->Check3->setChecked(true);
+        w.inputTab->Combo1->setEditText(u"s,t"_s);
+        w.modifyTab->Text3->setText(u"s,t"_s);
+        for (const bool table : {true, false}) {
+            (table ? w.htmlTab->Option5 : w.htmlTab->Option6)->setChecked(true);
+            w.inputTab->Preview1->click();
+            w.modifyTab->Preview3->click();
+            for (const QWidget *tab : std::initializer_list<QWidget *>{w.inputTab, w.modifyTab}) {
+                const QString page = tab->findChild<PreviewWindow *>()->page();
+                QCOMPARE(page,
+                         SiteGenerator::qaPage({0, u"s,t"_s, {}, {}}, w.htmlTab->siteOptions()));
+                QCOMPARE(page.contains(u"<table border=1>"_s), table);
+            }
+        }
     }
 
     void dbmakeCancelled()

@@ -7,8 +7,11 @@
 #include "editing/DisplayTab.h"
 #include "editing/InputTab.h"
 #include "editing/ModifyTab.h"
+#include "editing/PreviewWindow.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDialogs.h"
+#include "site/Cp932.h"
+#include "site/SiteGenerator.h"
 #include "support/FileSnapshot.h"
 #include "support/RawSqlite.h"
 
@@ -23,6 +26,8 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTest>
 
 namespace
@@ -32,6 +37,21 @@ const QString notEntered = QStringLiteral("データが入力されていませ�
 const QString badFormat =
     QStringLiteral("ファイル名,種類　のフォーマットで種類を入れて下さい(右の例参照)");
 const QString noDatabase = QStringLiteral("環境設定にてアクセスデータベースを作成してください");
+
+// Typed as a user types: ASCII on the keyboard, a line break with Enter,
+// anything else committed by an input method.
+void type(QWidget *box, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == u'\n' || c.unicode() < 0x80) {
+            QTest::keyClicks(box, c == u'\n' ? u"\r"_qs : QString(c));
+            continue;
+        }
+        QInputMethodEvent commit; // a surrogate pair's halves make it whole
+        commit.setCommitString(c);
+        QApplication::sendEvent(box, &commit);
+    }
+}
 } // namespace
 
 class TestEditing : public QObject
@@ -69,6 +89,9 @@ private slots:
 
     void undoAndRedo_data();
     void undoAndRedo();
+
+    void preview_data();
+    void preview();
 
 private:
     QStringList stored(const char *column);
@@ -848,6 +871,92 @@ void TestEditing::findThenAct()
     QCOMPARE(m_dialogs.messages(), (QStringList{u"データを変更しました"_qs, u"削除しました"_qs}));
     QCOMPARE(modify.List3->count() + remove.List2->count(), 0);
     QCOMPARE(modify.Label13->text() + remove.Label7->text(), u" 0 0"_qs);
+}
+
+void TestEditing::preview_data()
+{
+    QTest::addColumn<QStringList>("record"); // category, question, answer as typed
+    QTest::addColumn<bool>("br");
+    QTest::addColumn<bool>("table");
+    QTest::addColumn<bool>("phone");
+    const QStringList plain{u"sub1,初級編"_qs, u"日本語の質問？"_qs, u"一行目\n二行目"_qs};
+    const QStringList markup{u"a,b,c"_qs, u"<b>A&amp;B</b> x<y"_qs,
+                             u"<i>斜体</i>\n😀 ¥ ～〜 < 3"_qs};
+    for (const bool table : {false, true})
+        for (const bool phone : {false, true}) {
+            const char *layout = table ? "table" : "rules";
+            QTest::addRow("plain %s%s", layout, phone ? " phone" : "")
+                << plain << true << table << phone;
+            QTest::addRow("markup %s%s", layout, phone ? " phone" : "")
+                << markup << false << table << phone;
+        }
+}
+
+// Either tab's preview is, to the byte, the page a site run writes for the
+// record stored from the boxes, follows the boxes as they are typed into,
+// and without a half-width comma says what the run would say.
+void TestEditing::preview()
+{
+    QFETCH(QStringList, record);
+    QFETCH(bool, br);
+    QFETCH(bool, table);
+    QFETCH(bool, phone);
+    SiteOptions options;
+    options.folder = m_dir->filePath(u"site"_qs);
+    options.indexName = u"index.html"_qs;
+    options.title = u"目次"_qs;
+    options.layout = table ? Pages::Layout::Table : Pages::Layout::Rules;
+    options.bigTitle = true;
+    options.phone = phone;
+    QVERIFY(QDir().mkpath(options.folder));
+    const auto pageOptions = [&options] { return options; };
+
+    RecordLists lists(m_session, m_dialogs);
+    InputTab input(lists, m_changes, m_session, m_dialogs);
+    input.setPageOptions(pageOptions);
+    input.Check1->setChecked(br);
+    input.Preview1->click();
+    auto *window = input.findChild<PreviewWindow *>(u"preview"_qs);
+    QVERIFY(window && window->isVisible() && !window->isModal());
+    auto *browser = window->findChild<QTextBrowser *>(u"previewText"_qs);
+    QCOMPARE(browser->toPlainText(), Texts::badCategory());
+
+    // Stored as typed, then written by a run: the page to expect.
+    type(input.Combo1->lineEdit(), record[0]);
+    type(input.Text1, record[1]);
+    type(input.rtext1, record[2]);
+    input.Command3->click();
+    QCOMPARE(m_dialogs.messages(), QStringList{added});
+    SiteGenerator::generate(Database(m_path), options, 1, {});
+    QFile written(options.folder + u"/qa001.html"_qs);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray page = written.readAll();
+
+    // The category stays in its box; the rest is typed again.
+    type(input.Text1, record[1]);
+    type(input.rtext1, record[2]);
+    QTRY_COMPARE(Cp932().encode(window->page()), page);
+    // Shown as a browser shows it: the labels whole, the rule above the link back.
+    QVERIFY(browser->toPlainText().contains(table ? u"＜　答　え　＞"_qs : u"<答え>"_qs));
+    const QTextBlock back = browser->document()->find(u"戻る"_qs).block();
+    QVERIFY(!back.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth));
+    window->close();
+    input.Preview1->click();
+    QVERIFY(window->isVisible());
+    QCOMPARE(input.findChildren<PreviewWindow *>().size(), 1);
+
+    ModifyTab modify(lists, m_changes, m_session, m_dialogs);
+    modify.setPageOptions(pageOptions);
+    modify.Command2->click();
+    modify.List3->setCurrentRow(0);
+    modify.Command9->click();
+    modify.Preview3->click();
+    window = modify.findChild<PreviewWindow *>(u"preview"_qs);
+    QCOMPARE(Cp932().encode(window->page()), page);
+    modify.Text3->selectAll();
+    type(modify.Text3, u"nocomma"_qs);
+    QTRY_COMPARE(window->findChild<QTextBrowser *>()->toPlainText(), Texts::badCategory());
+    QVERIFY(window->html().isEmpty());
 }
 
 #include "tst_editing.moc"
