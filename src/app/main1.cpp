@@ -2,6 +2,7 @@
 
 #include "HelpMenu.h"
 #include "csv/CsvTransfer.h"
+#include "db/Backups.h"
 #include "db/SetAside.h"
 #include "db/Texts.h"
 #include "db/WholeFile.h"
@@ -28,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -85,10 +87,12 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     ffile->setObjectName(QStringLiteral("ffile"));
     dbmake = menuItem(ffile, "dbmake", QStringLiteral("データベースの指定"));
     dbdel = menuItem(ffile, "dbdel", QStringLiteral("データベース設定クリア"));
-    eend = menuItem(ffile, "eend", QStringLiteral("終了"));
     ffile->addSeparator();
     csvout = menuItem(ffile, "csvout", QStringLiteral("CSV書き出し..."));
     csvin = menuItem(ffile, "csvin", QStringLiteral("CSV読み込み..."));
+    restore = menuItem(ffile, "restore", QStringLiteral("バックアップから戻す..."));
+    ffile->addSeparator();
+    eend = menuItem(ffile, "eend", QStringLiteral("終了"));
     hhelp = menuBar()->addMenu(QStringLiteral("ヘルプ"));
     hhelp->setObjectName(QStringLiteral("hhelp"));
     setumei = menuItem(hhelp, "setumei", QStringLiteral("説明"));
@@ -101,6 +105,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(csvout, &QAction::triggered, this, &main1::csvout_Click);
     connect(csvin, &QAction::triggered, this, &main1::csvin_Click);
+    connect(restore, &QAction::triggered, this, &main1::restore_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
     // Ctrl+F: into the search box of the tab in front, where it has one.
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
@@ -414,6 +419,65 @@ void main1::csvin_Click()
         m_dialogs.message(Texts::csvRefused(f) + u'\n' + done.problems.join(u'\n'));
     else
         m_dialogs.message(Texts::csvImported(done.records) + u'\n' + db);
+}
+
+void main1::restore_Click()
+{
+    const QString db = m_session.databasePath;
+    if (db.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    const QList<Backups::Copy> copies = Backups::list(db);
+    if (copies.isEmpty()) {
+        m_dialogs.message(QStringLiteral("このデータベースのバックアップがありません\n") + db);
+        return;
+    }
+    const auto describe = [](const Backups::Copy &copy) {
+        return copy.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + u'　' +
+               (copy.records < 0 ? QStringLiteral("読めません")
+                                 : QStringLiteral("%1件").arg(copy.records)) +
+               u'　' +
+               QLocale::c().formattedDataSize(copy.size, 1, QLocale::DataSizeTraditionalFormat);
+    };
+    QStringList lines;
+    for (const Backups::Copy &copy : copies)
+        lines.append(describe(copy));
+    const std::optional<int> chosen =
+        m_dialogs.choose(QStringLiteral("戻すバックアップを選んで下さい（新しい順）\n") + db,
+                         QStringLiteral("バックアップから戻す"), lines);
+    if (!chosen || *chosen < 0 || *chosen >= copies.size())
+        return;
+    const Backups::Copy &copy = copies.at(*chosen);
+    // Enter alone must not replace the database: いいえ is the default.
+    if (!m_dialogs.ask(QStringLiteral("データベースを次のバックアップの内容に戻しますか？\n") + db +
+                           QStringLiteral("\nバックアップ：") + describe(copy) +
+                           QStringLiteral("\n（今のファイルはゴミ箱か、同じフォルダーの "
+                                          ".bak に移します）"),
+                       QStringLiteral("バックアップから戻す確認"), Dialogs::Icon::Warning,
+                       Dialogs::Default::No))
+        return;
+    QString aside;
+    QString error;
+    const bool restored = Backups::restore(db, copy, &aside, &error);
+    const QString failed =
+        QStringLiteral("バックアップから戻せませんでした\n") + db + u'\n' + error;
+    if (!restored && aside.isEmpty()) {
+        m_dialogs.message(failed);
+        return;
+    }
+    // The file under the name is another one now (the copy, or one that
+    // took the name meanwhile): every tab forgets what it showed of the old.
+    setDatabase(db);
+    htmlTab->File1->refresh();
+    if (!restored) {
+        m_dialogs.message(failed); // says where the old file is
+        return;
+    }
+    m_dialogs.message(QStringLiteral("バックアップから戻しました\n") + db +
+                      (aside.isEmpty()
+                           ? QString()
+                           : QStringLiteral("\n元のファイルは次の場所に移しました\n") + aside));
 }
 
 bool main1::eventFilter(QObject *watched, QEvent *event)

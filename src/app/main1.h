@@ -56,6 +56,7 @@ public:
     QAction *eend;
     QAction *csvout;
     QAction *csvin;
+    QAction *restore;
     QMenu *hhelp;
     QAction *setumei;
     QAction *sakusya;
@@ -73,6 +74,7 @@ public slots:
     void eend_Click();
     void csvout_Click();
     void csvin_Click();
+    void restore_Click();
     void SSTab1_DblClick();
 
 protected:
