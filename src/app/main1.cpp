@@ -2,6 +2,7 @@
 
 #include "HelpMenu.h"
 #include "csv/CsvTransfer.h"
+#include "db/Backups.h"
 #include "db/SetAside.h"
 #include "db/Texts.h"
 #include "db/WholeFile.h"
@@ -29,6 +30,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -54,7 +56,7 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *parent)
     : QMainWindow(parent), Label2(named<QLabel>("Label2", QStringLiteral("データベース"))),
       Label1(fieldLabel("Label1")), SSTab1(named<QTabWidget>("SSTab1")), m_dialogs(dialogs),
-      m_dirs(dirs), m_lists(m_session, dialogs), m_changes(m_session, dialogs),
+      m_dirs(dirs), m_lists(m_session, dialogs), m_changes(m_session, dialogs), m_backups(dialogs),
       m_help(new HelpMenu(dialogs, desktop, this))
 {
     setObjectName(QStringLiteral("main1"));
@@ -94,6 +96,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     ffile->addSeparator();
     csvout = menuItem(ffile, "csvout", QStringLiteral("CSV書き出し..."));
     csvin = menuItem(ffile, "csvin", QStringLiteral("CSV読み込み..."));
+    restore = menuItem(ffile, "restore", QStringLiteral("バックアップから戻す..."));
     eedit = menuBar()->addMenu(QStringLiteral("編集"));
     eedit->setObjectName(QStringLiteral("eedit"));
     undo = menuItem(eedit, "undo", m_changes.undoText());
@@ -113,6 +116,7 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(eend, &QAction::triggered, this, &main1::eend_Click);
     connect(csvout, &QAction::triggered, this, &main1::csvout_Click);
     connect(csvin, &QAction::triggered, this, &main1::csvin_Click);
+    connect(restore, &QAction::triggered, this, &main1::restore_Click);
     connect(SSTab1, &QTabWidget::tabBarDoubleClicked, this, &main1::SSTab1_DblClick);
     // Ctrl+F: into the search box of the tab in front, where it has one.
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
@@ -142,6 +146,11 @@ main1::main1(Dialogs &dialogs, const Dirs &dirs, Desktop &desktop, QWidget *pare
     connect(this, &main1::recordsChanged, deleteTab, &DeleteTab::recordsChanged);
     connect(this, &main1::recordsChanged, modifyTab, &ModifyTab::recordsChanged);
     connect(this, &main1::recordsChanged, htmlTab, &HtmlTab::recordsChanged);
+    // A copy of the database before the first change of a session and
+    // before every import: something to go back to beyond the steps.
+    m_changes.beforeChange = [this](const QString &database, bool import) {
+        import ? m_backups.beforeImport(database) : m_backups.beforeChange(database);
+    };
     connect(undo, &QAction::triggered, &m_changes, &RecordChanges::undo);
     connect(redo, &QAction::triggered, &m_changes, &RecordChanges::redo);
     const auto showSteps = [this] {
@@ -454,6 +463,65 @@ void main1::csvin_Click()
         m_dialogs.message(Texts::csvRefused(f) + u'\n' + done.problems.join(u'\n'));
     else
         m_dialogs.message(Texts::csvImported(done.records) + u'\n' + db);
+}
+
+void main1::restore_Click()
+{
+    const QString db = m_session.databasePath;
+    if (db.isEmpty()) {
+        m_dialogs.message(Texts::noDatabaseSet());
+        return;
+    }
+    const QList<Backups::Copy> copies = Backups::list(db);
+    if (copies.isEmpty()) {
+        m_dialogs.message(QStringLiteral("このデータベースのバックアップがありません\n") + db);
+        return;
+    }
+    const auto describe = [](const Backups::Copy &copy) {
+        return copy.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + u'　' +
+               (copy.records < 0 ? QStringLiteral("読めません")
+                                 : QStringLiteral("%1件").arg(copy.records)) +
+               u'　' +
+               QLocale::c().formattedDataSize(copy.size, 1, QLocale::DataSizeTraditionalFormat);
+    };
+    QStringList lines;
+    for (const Backups::Copy &copy : copies)
+        lines.append(describe(copy));
+    const std::optional<int> chosen =
+        m_dialogs.choose(QStringLiteral("戻すバックアップを選んで下さい（新しい順）\n") + db,
+                         QStringLiteral("バックアップから戻す"), lines);
+    if (!chosen || *chosen < 0 || *chosen >= copies.size())
+        return;
+    const Backups::Copy &copy = copies.at(*chosen);
+    // Enter alone must not replace the database: いいえ is the default.
+    if (!m_dialogs.ask(QStringLiteral("データベースを次のバックアップの内容に戻しますか？\n") + db +
+                           QStringLiteral("\nバックアップ：") + describe(copy) +
+                           QStringLiteral("\n（今のファイルはゴミ箱か、同じフォルダーの "
+                                          ".bak に移します）"),
+                       QStringLiteral("バックアップから戻す確認"), Dialogs::Icon::Warning,
+                       Dialogs::Default::No))
+        return;
+    QString aside;
+    QString error;
+    const bool restored = Backups::restore(db, copy, &aside, &error);
+    const QString failed =
+        QStringLiteral("バックアップから戻せませんでした\n") + db + u'\n' + error;
+    if (!restored && aside.isEmpty()) {
+        m_dialogs.message(failed);
+        return;
+    }
+    // The file under the name is another one now (the copy, or one that
+    // took the name meanwhile): every tab forgets what it showed of the old.
+    setDatabase(db);
+    htmlTab->File1->refresh();
+    if (!restored) {
+        m_dialogs.message(failed); // says where the old file is
+        return;
+    }
+    m_dialogs.message(QStringLiteral("バックアップから戻しました\n") + db +
+                      (aside.isEmpty()
+                           ? QString()
+                           : QStringLiteral("\n元のファイルは次の場所に移しました\n") + aside));
 }
 
 bool main1::eventFilter(QObject *watched, QEvent *event)

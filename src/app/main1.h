@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editing/BackupGuard.h"
 #include "editing/RecordChanges.h"
 #include "editing/RecordLists.h"
 #include "db/Session.h"
@@ -60,6 +61,7 @@ public:
     QMenu *eedit;
     QAction *undo;
     QAction *redo;
+    QAction *restore;
     QMenu *hhelp;
     QAction *setumei;
     QAction *sakusya;
@@ -80,6 +82,7 @@ public slots:
     void eend_Click();
     void csvout_Click();
     void csvin_Click();
+    void restore_Click();
     void SSTab1_DblClick();
 
 protected:
@@ -103,5 +106,6 @@ private:
     Session m_session;
     RecordLists m_lists;
     RecordChanges m_changes;
+    BackupGuard m_backups;
     HelpMenu *m_help;
 };

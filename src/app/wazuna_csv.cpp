@@ -1,10 +1,11 @@
 // wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
 // without the window.
 //   wazuna-csv export [--shift-jis] [--no-br] [--force] DATABASE FILE
-//   wazuna-csv import [--no-br] DATABASE FILE
+//   wazuna-csv import [--no-br] [--no-backup] DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
 #include "CommandLine.h"
 #include "csv/CsvTransfer.h"
+#include "db/Backups.h"
 #include "db/Database.h"
 #include "db/Texts.h"
 
@@ -32,10 +33,12 @@ int main(int argc, char *argv[])
                        "BOM, or Shift_JIS).\n"
                        "import: appends the rows of a CSV or TSV FILE to DATABASE as new "
                        "records: all of them, or none when a row is refused. A DATABASE that "
-                       "does not exist is made first, empty.\n"
+                       "does not exist is made first, empty; one that exists is first "
+                       "copied into $XDG_DATA_HOME/wazuna/backups (~/.local/share/wazuna/"
+                       "backups), which the window's File menu restores from.\n"
                        "Exit status: 0 done, 1 records or rows refused (nothing written or "
-                       "added), 2 bad arguments, or a database or file that cannot be read "
-                       "or written."));
+                       "added, or no backup could be made), 2 bad arguments, or a database "
+                       "or file that cannot be read or written."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption shiftJis(
@@ -53,6 +56,10 @@ int main(int argc, char *argv[])
                        "off before each line break, and import stores each line break as "
                        "\"<br>\" CR LF, as the window's input tab does."));
     parser.addOption(noBr);
+    const QCommandLineOption noBackup(
+        QStringLiteral("no-backup"),
+        QStringLiteral("import: add the rows without copying DATABASE first."));
+    parser.addOption(noBackup);
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
@@ -75,6 +82,8 @@ int main(int argc, char *argv[])
                                        "itself"));
     if (command == u"import" && parser.isSet(force))
         return badUsage(QStringLiteral("--force is for export: import replaces no file"));
+    if (command == u"export" && parser.isSet(noBackup))
+        return badUsage(QStringLiteral("--no-backup is for import: export changes no database"));
 
     // A newcomer may start from a spreadsheet alone: import makes the
     // database it is given when there is none.
@@ -82,8 +91,10 @@ int main(int argc, char *argv[])
     QString error;
     struct stat st {
     };
-    if (command == u"import" && ::lstat(QFile::encodeName(db.path()).constData(), &st) != 0 &&
-        errno == ENOENT) {
+    const bool made = command == u"import" &&
+                      ::lstat(QFile::encodeName(db.path()).constData(), &st) != 0 &&
+                      errno == ENOENT;
+    if (made) {
         if (!db.create(false, &error)) {
             line(stderr, QStringLiteral("wazuna-csv: %1: %2").arg(args.at(1), error));
             return 2;
@@ -121,6 +132,14 @@ int main(int argc, char *argv[])
         }
         line(stdout, Texts::csvExported(done.records));
         return 0;
+    }
+
+    // Nobody is there to ask whether to go on without a copy: no copy, no
+    // import, unless the user said so.
+    if (!made && !parser.isSet(noBackup) && !Backups::make(db.path(), &error)) {
+        problem(Backups::notMade(args.at(1), error) +
+                QStringLiteral("\n--no-backup を付けると、バックアップなしで読み込みます"));
+        return 1;
     }
 
     CommandLine::Progress progress;

@@ -1,6 +1,7 @@
 #include "app/HelpMenu.h"
 #include "app/helpform.h"
 #include "app/main1.h"
+#include "db/Backups.h"
 #include "db/Database.h"
 #include "editing/RecordLists.h"
 #include "db/SetAside.h"
@@ -9,6 +10,7 @@
 #include "editing/InputTab.h"
 #include "editing/ModifyTab.h"
 #include "editing/PreviewWindow.h"
+#include "editing/BackupGuard.h"
 #include "platform/ListBox.h"
 #include "platform/ScriptedDesktop.h"
 #include "platform/ScriptedDialogs.h"
@@ -26,10 +28,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
@@ -77,6 +81,7 @@ class TestMain1 : public QObject
     Q_OBJECT
 
     QString m_originalFolder;
+    QByteArray m_home;
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<Dirs> m_dirs;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
@@ -120,10 +125,14 @@ private slots:
         QVERIFY(QDir::setCurrent(cwd()));
         m_dirs = std::make_unique<Dirs>(path(u"wazuna.ini"_s));
         m_dialogs = std::make_unique<ScriptedDialogs>();
+        // The copies a change makes, and the trash, go to a home of the test's.
+        m_home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(path(u"home"_s)));
     }
 
     void cleanup()
     {
+        qputenv("HOME", m_home);
         QDir::setCurrent(m_originalFolder);
         QVERIFY2(m_dialogs->scriptUsedUp(), "a scripted answer was never asked for");
     }
@@ -911,6 +920,125 @@ private slots:
         QCOMPARE(m_dialogs->shown().size(), 1);
         m_dialogs->clear();
         QCOMPARE(Database(db).count(), std::optional<qint64>(6));
+    }
+
+    // バックアップから戻す...: the copies of the current database, newest
+    // first; no choice or いいえ changes nothing; はい puts the copy in place,
+    // the old file in the trash, and the tabs forget the old records.
+    void restoreAction()
+    {
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(path(u"home"_s)));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        const QList<QAction *> items = w.ffile->actions();
+        QCOMPARE(items.indexOf(w.restore), items.indexOf(w.csvin) + 1);
+        trigger(w, "restore");
+        const QString db = storeExistingDatabase();
+        w.openDatabase(db);
+        trigger(w, "restore");
+        QCOMPARE(m_dialogs->messages(),
+                 (QStringList{Texts::noDatabaseSet(),
+                              u"このデータベースのバックアップがありません\n"_s + db}));
+        m_dialogs->clear();
+        for (const char *quest : {"q2", "q3"})
+            QVERIFY(Backups::make(db) &&
+                    Database(db).add({0, u"k"_s, QString::fromLatin1(quest), u"a"_s}));
+        const QList<Backups::Copy> copies = Backups::list(db);
+        const QByteArray older = readFile(copies.value(1).path);
+        const QStringList before = snapshot(m_tmp->path());
+        QSignalSpy changed(&w, &main1::databaseChanged);
+        for (const int answer : {-1, 0, 1}) { // no choice, いいえ, はい
+            m_dialogs->choice(answer < 0 ? std::nullopt : std::optional<int>(1));
+            if (answer >= 0)
+                m_dialogs->answer(answer == 1);
+            trigger(w, "restore");
+            const ScriptedDialogs::Shown list = m_dialogs->shown().first();
+            QVERIFY(list.kind == ScriptedDialogs::Shown::Choice && list.text.contains(db));
+            QCOMPARE(list.items.size(), 2);
+            for (int i = 0; i < 2; ++i)
+                QVERIFY2(QRegularExpression(u"^%1　%2件　[0-9.]+ kB$"_s.arg(
+                                                copies[i].time.toString(u"yyyy/MM/dd HH:mm:ss"_s),
+                                                QString::number(2 - i)))
+                             .match(list.items[i])
+                             .hasMatch(),
+                         qPrintable(list.items[i]));
+            if (answer >= 0) {
+                const ScriptedDialogs::Shown question = m_dialogs->shown().at(1);
+                QCOMPARE(question.button, Dialogs::Default::No);
+                QVERIFY(question.text.contains(db) && question.text.contains(list.items[1]));
+            }
+            if (answer == 1)
+                break;
+            QCOMPARE(m_dialogs->shown().size(), answer + 2);
+            QCOMPARE(snapshot(m_tmp->path()), before);
+            QCOMPARE(changed.count(), 0);
+            m_dialogs->clear();
+        }
+        const QString kept = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                             u"/Trash/files/current.mdb"_s;
+        QCOMPARE(m_dialogs->shown().last().text, u"バックアップから戻しました\n"_s + db +
+                                                     u"\n元のファイルは次の場所に移しました\n"_s +
+                                                     kept);
+        QCOMPARE(readFile(db), older);
+        QCOMPARE(Database(kept).count(), std::optional<qint64>(3));
+        QCOMPARE(readFile(copies.value(1).path), older);
+        QCOMPARE(changed.count(), 1);
+        m_dialogs->clear();
+    }
+
+    // One copy a database a session, by its file, before its first change;
+    // one before every import; none without a file. A failed copy is told
+    // once a database (an import's each time) and tried again.
+    void backupGuard()
+    {
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(path(u"home"_s)));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+        const QString folder = Backups::folder();
+        const QString a = path(u"a.mdb"_s), b = path(u"b.mdb"_s), c = path(u"c.mdb"_s);
+        for (const QString &file : {a, b, c, path(u"new.mdb"_s)})
+            QVERIFY(Database(file).create(false));
+        QVERIFY(QFile::link(a, path(u"link"_s)) && QDir().mkpath(folder));
+        BackupGuard guard(*m_dialogs);
+        // change, import, new file under the name, block or unblock the
+        // folder; then the copies and messages so far.
+        const QList<std::tuple<char, QString, int, int>> steps = {{'c', a, 1, 0},
+                                                                  {'c', a, 1, 0},
+                                                                  {'c', path(u"link"_s), 1, 0},
+                                                                  {'c', b, 2, 0},
+                                                                  {'i', a, 3, 0},
+                                                                  {'i', a, 4, 0},
+                                                                  {'c', path(u"gone"_s), 4, 0},
+                                                                  {'i', {}, 4, 0},
+                                                                  {'n', b, 4, 0},
+                                                                  {'c', b, 5, 0},
+                                                                  {'b', {}, 5, 0},
+                                                                  {'c', c, 5, 1},
+                                                                  {'c', c, 5, 1},
+                                                                  {'i', c, 5, 2},
+                                                                  {'b', {}, 5, 2},
+                                                                  {'c', c, 6, 2},
+                                                                  {'c', c, 6, 2}};
+        for (const auto &[call, db, copies, told] : steps) {
+            if (call == 'c')
+                guard.beforeChange(db);
+            if (call == 'i')
+                guard.beforeImport(db);
+            if (call == 'n')
+                QVERIFY(::rename(QFile::encodeName(path(u"new.mdb"_s)), QFile::encodeName(db)) ==
+                        0);
+            if (call == 'b')
+                QVERIFY(QFileInfo(folder).isDir()
+                            ? QDir().rename(folder, folder + u"-away"_s) && writeFile(folder, "")
+                            : QFile::remove(folder) && QDir().rename(folder + u"-away"_s, folder));
+            const QString where = QFileInfo(folder).isDir() ? folder : folder + u"-away"_s;
+            QCOMPARE(QDir(where).entryList(QDir::Files).size(), copies);
+            QCOMPARE(m_dialogs->messages().size(), told);
+        }
+        for (const QString &told : m_dialogs->messages())
+            QVERIFY(told.startsWith(u"バックアップを作成できませんでした\n"_s + c + u'\n'));
+        m_dialogs->clear();
     }
 
     void tabStripDoubleClick_data()

@@ -526,6 +526,49 @@ private slots:
             pages(m_tmp->path()).filter(QRegularExpression(u"^(?!new\\.mdb)"_s));
         QCOMPARE(after != before, replaced);
     }
+
+    // wazuna-csv import copies a database that is there before it adds to
+    // it; with no copy it adds nothing, unless told to go on without one.
+    void csvImportBacksUp()
+    {
+        const QString backups = m_data.path() + u"/wazuna/backups"_s;
+        QVERIFY(writeFile(path(u"in.csv"_s), "\"x,y\",q,a\r\n"));
+        // Arguments, a file in the backups' way; status, standard error,
+        // records in the database and copies afterwards.
+        const QList<std::tuple<QStringList, bool, int, QString, int, int>> runs = {
+            {{u"other.mdb"_s}, false, 0, {}, 1, 1},
+            {{u"other.mdb"_s},
+             true,
+             1,
+             u"バックアップを作成できませんでした: other.mdb: フォルダーに書き込めません"_s,
+             0,
+             0},
+            {{u"--no-backup"_s, u"other.mdb"_s}, true, 0, {}, 1, 0},
+            {{u"new.mdb"_s}, false, 0, {}, 1, 0}};
+        for (const auto &[args, blocked, status, err, records, copies] : runs) {
+            QVERIFY(QDir(m_data.path()).removeRecursively() &&
+                    QDir().mkpath(m_data.path() + u"/wazuna"_s));
+            QVERIFY(blocked ? writeFile(backups, "") : QDir().mkpath(backups));
+            QFile::remove(path(u"other.mdb"_s));
+            QVERIFY(Database(path(u"other.mdb"_s)).create(false));
+            QProcess process;
+            process.setWorkingDirectory(m_tmp->path());
+            process.start(QStringLiteral(WAZUNA_CSV),
+                          QStringList(u"import"_s) + args + QStringList(u"in.csv"_s));
+            QVERIFY(process.waitForFinished(60000));
+            const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError());
+            QVERIFY2(stderrText.startsWith(err) && err.isEmpty() == stderrText.isEmpty(),
+                     qPrintable(stderrText));
+            QCOMPARE(process.exitCode(), status);
+            QCOMPARE(Database(path(args.last())).count(), std::optional<qint64>(records));
+            const QStringList made = QDir(backups).entryList(QDir::Files);
+            QCOMPARE(made.size(), copies);
+            // Taken before the row went in.
+            if (copies)
+                QCOMPARE(Database(backups + u'/' + made.first()).count(), std::optional<qint64>(0));
+        }
+        QFile::remove(backups);
+    }
 };
 
 QTEST_MAIN(TestCli)
