@@ -1,7 +1,7 @@
 // wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
 // without the window.
 //   wazuna-csv export [--shift-jis] [--no-br] [--force] DATABASE FILE
-//   wazuna-csv import [--no-br] DATABASE FILE
+//   wazuna-csv import [--no-br] [--skip-duplicates|--allow-duplicates] DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
 #include "CommandLine.h"
 #include "csv/CsvTransfer.h"
@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -32,7 +33,9 @@ int main(int argc, char *argv[])
                        "BOM, or Shift_JIS).\n"
                        "import: appends the rows of a CSV or TSV FILE to DATABASE as new "
                        "records: all of them, or none when a row is refused. A DATABASE that "
-                       "does not exist is made first, empty.\n"
+                       "does not exist is made first, empty. Rows that DATABASE holds already "
+                       "(the same category, question and answer, as they would be stored) are "
+                       "refused unless --skip-duplicates or --allow-duplicates says otherwise.\n"
                        "Exit status: 0 done, 1 records or rows refused (nothing written or "
                        "added), 2 bad arguments, or a database or file that cannot be read "
                        "or written."));
@@ -53,6 +56,15 @@ int main(int argc, char *argv[])
                        "off before each line break, and import stores each line break as "
                        "\"<br>\" CR LF, as the window's input tab does."));
     parser.addOption(noBr);
+    const QCommandLineOption skipDuplicates(
+        QStringLiteral("skip-duplicates"),
+        QStringLiteral("import: add the rows that DATABASE does not hold already, and leave "
+                       "out the others."));
+    parser.addOption(skipDuplicates);
+    const QCommandLineOption allowDuplicates(
+        QStringLiteral("allow-duplicates"),
+        QStringLiteral("import: add every row, also those that DATABASE holds already."));
+    parser.addOption(allowDuplicates);
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
@@ -75,6 +87,11 @@ int main(int argc, char *argv[])
                                        "itself"));
     if (command == u"import" && parser.isSet(force))
         return badUsage(QStringLiteral("--force is for export: import replaces no file"));
+    if (command == u"export" && (parser.isSet(skipDuplicates) || parser.isSet(allowDuplicates)))
+        return badUsage(QStringLiteral("--skip-duplicates and --allow-duplicates are for import"));
+    if (parser.isSet(skipDuplicates) && parser.isSet(allowDuplicates))
+        return badUsage(QStringLiteral("--skip-duplicates and --allow-duplicates exclude each "
+                                       "other"));
 
     // A newcomer may start from a spreadsheet alone: import makes the
     // database it is given when there is none.
@@ -124,16 +141,37 @@ int main(int argc, char *argv[])
     }
 
     CommandLine::Progress progress;
+    // Without a word on rows stored already, nothing is added when there
+    // are any: a file imported twice would double every record.
+    QList<qint64> duplicateLines;
+    const auto duplicates = [&](int, const QList<qint64> &lines) {
+        duplicateLines = lines;
+        return parser.isSet(skipDuplicates) ? CsvTransfer::Duplicates::Skip
+                                            : CsvTransfer::Duplicates::Cancel;
+    };
     const CsvTransfer::Imported done = CsvTransfer::importFrom(
-        db, args.at(2), !parser.isSet(noBr), [&](qint64 read, qint64 total) {
+        db, args.at(2), !parser.isSet(noBr),
+        [&](qint64 read, qint64 total) {
             if (progress.due())
                 std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
-        });
+        },
+        parser.isSet(allowDuplicates) ? CsvTransfer::OnDuplicates() : duplicates);
     if (progress.shown())
         std::fputc('\n', stderr);
     if (!done.failure.isEmpty()) {
         problem(done.failure);
         return 2;
+    }
+    if (done.cancelled) {
+        problem(Texts::csvDuplicatesRefused(args.at(2)));
+        constexpr qsizetype Shown = 10; // as many as the file's refused rows
+        for (const qint64 at : duplicateLines.first(std::min(Shown, duplicateLines.size())))
+            line(stderr, Texts::csvAtLine(at, Texts::csvStoredAlready()));
+        if (duplicateLines.size() > Shown)
+            line(stderr, Texts::csvMore(duplicateLines.size() - Shown));
+        line(stderr, QStringLiteral("--skip-duplicates adds the other rows, --allow-duplicates "
+                                    "adds them all."));
+        return 1;
     }
     if (!done.ok) {
         problem(Texts::csvRefused(args.at(2)));
@@ -141,6 +179,6 @@ int main(int argc, char *argv[])
             line(stderr, text);
         return 1;
     }
-    line(stdout, Texts::csvImported(done.records));
+    line(stdout, Texts::csvImported(done.records, done.skipped));
     return 0;
 }
