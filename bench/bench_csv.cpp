@@ -6,6 +6,9 @@
 //   (a) the export in UTF-8, (b) in Shift_JIS,
 //   (c) the import of (a) into an empty database, (d) of (b),
 //   (e) the import of a file of one 256 MB field, refused,
+//   (f) the check of a file of the first 1,000 records against the
+//       database, all of them stored already, answered キャンセル, and
+//   (g) answered いいえ: checked again as nothing is added,
 // each with the peak resident memory it took. Answers cross as the window
 // sends them, "<br>" taken off and put back.
 #include "Fill.h"
@@ -19,6 +22,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -109,5 +113,24 @@ int main(int argc, char *argv[])
         const CsvTransfer::Imported r = CsvTransfer::importFrom(to2, huge, true);
         return r.failure + r.problems.join(u' ');
     });
+    const QString head = dir.filePath(QStringLiteral("head.csv"));
+    {
+        const Database first(dir.filePath(QStringLiteral("head.mdb")));
+        if (!first.create(false) || !fill(first.path(), std::min(records, 1000), length) ||
+            !CsvTransfer::exportTo(first, head, CsvTransfer::Encoding::Utf8, true).ok)
+            return 1;
+    }
+    for (const auto answer : {CsvTransfer::Duplicates::Cancel, CsvTransfer::Duplicates::Skip})
+        measure(answer == CsvTransfer::Duplicates::Cancel ? "(f) 1,000 stored rows, cancel"
+                                                          : "(g) 1,000 stored rows, skip",
+                [&] {
+                    int found = 0;
+                    const CsvTransfer::Imported r = CsvTransfer::importFrom(
+                        from, head, true, {}, [&](int count, const QList<qint64> &) {
+                            found = count;
+                            return answer;
+                        });
+                    return QStringLiteral("%1 found, %2 added").arg(found).arg(r.records);
+                });
     return 0;
 }

@@ -451,18 +451,31 @@ void main1::csvin_Click()
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    // Rows the database holds already: added too, left out, or nothing.
+    const auto duplicates = [this](int count, const QList<qint64> &) {
+        const Dialogs::Answer answer =
+            m_dialogs.askYesNoCancel(Texts::csvDuplicates(count), QStringLiteral("重複データ確認"),
+                                     Dialogs::Icon::Warning, Dialogs::Answer::No);
+        return answer == Dialogs::Answer::Yes  ? CsvTransfer::Duplicates::Add
+               : answer == Dialogs::Answer::No ? CsvTransfer::Duplicates::Skip
+                                               : CsvTransfer::Duplicates::Cancel;
+    };
     const CsvTransfer::Imported done = CsvTransfer::importFrom(
-        Database(db), f, m_session.brLineBreaks, [&progress](qint64 read, qint64 total) {
+        Database(db), f, m_session.brLineBreaks,
+        [&progress](qint64 read, qint64 total) {
             progress.setValue(total > 0 ? int(read * 1000 / total) : 1000);
             QCoreApplication::processEvents();
-        });
+        },
+        duplicates);
     progress.close();
     if (!done.failure.isEmpty())
         m_dialogs.message(done.failure);
+    else if (done.cancelled)
+        return;
     else if (!done.ok)
         m_dialogs.message(Texts::csvRefused(f) + u'\n' + done.problems.join(u'\n'));
     else
-        m_dialogs.message(Texts::csvImported(done.records) + u'\n' + db);
+        m_dialogs.message(Texts::csvImported(done.records, done.skipped) + u'\n' + db);
 }
 
 void main1::restore_Click()

@@ -1,7 +1,8 @@
 // wazuna-csv: the records of a database out to CSV, or in from CSV/TSV,
 // without the window.
 //   wazuna-csv export [--shift-jis] [--no-br] [--force] DATABASE FILE
-//   wazuna-csv import [--no-br] [--no-backup] DATABASE FILE
+//   wazuna-csv import [--no-br] [--no-backup] [--skip-duplicates|--allow-duplicates]
+//                     DATABASE FILE
 // The same files as CSV書き出し... and CSV読み込み...
 #include "CommandLine.h"
 #include "csv/CsvTransfer.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -35,7 +37,10 @@ int main(int argc, char *argv[])
                        "records: all of them, or none when a row is refused. A DATABASE that "
                        "does not exist is made first, empty; one that exists is first "
                        "copied into $XDG_DATA_HOME/wazuna/backups (~/.local/share/wazuna/"
-                       "backups), which the window's File menu restores from.\n"
+                       "backups), which the window's File menu restores from. Rows that "
+                       "DATABASE holds already (the same category, question and answer, as "
+                       "they would be stored) are refused unless --skip-duplicates or "
+                       "--allow-duplicates says otherwise.\n"
                        "Exit status: 0 done, 1 records or rows refused (nothing written or "
                        "added, or no backup could be made), 2 bad arguments, or a database "
                        "or file that cannot be read or written."));
@@ -60,6 +65,15 @@ int main(int argc, char *argv[])
         QStringLiteral("no-backup"),
         QStringLiteral("import: add the rows without copying DATABASE first."));
     parser.addOption(noBackup);
+    const QCommandLineOption skipDuplicates(
+        QStringLiteral("skip-duplicates"),
+        QStringLiteral("import: add the rows that DATABASE does not hold already, and leave "
+                       "out the others."));
+    parser.addOption(skipDuplicates);
+    const QCommandLineOption allowDuplicates(
+        QStringLiteral("allow-duplicates"),
+        QStringLiteral("import: add every row, also those that DATABASE holds already."));
+    parser.addOption(allowDuplicates);
     parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("DATABASE"), QStringLiteral("The database file."));
@@ -84,6 +98,11 @@ int main(int argc, char *argv[])
         return badUsage(QStringLiteral("--force is for export: import replaces no file"));
     if (command == u"export" && parser.isSet(noBackup))
         return badUsage(QStringLiteral("--no-backup is for import: export changes no database"));
+    if (command == u"export" && (parser.isSet(skipDuplicates) || parser.isSet(allowDuplicates)))
+        return badUsage(QStringLiteral("--skip-duplicates and --allow-duplicates are for import"));
+    if (parser.isSet(skipDuplicates) && parser.isSet(allowDuplicates))
+        return badUsage(QStringLiteral("--skip-duplicates and --allow-duplicates exclude each "
+                                       "other"));
 
     // A newcomer may start from a spreadsheet alone: import makes the
     // database it is given when there is none.
@@ -143,16 +162,37 @@ int main(int argc, char *argv[])
     }
 
     CommandLine::Progress progress;
+    // Without a word on rows stored already, nothing is added when there
+    // are any: a file imported twice would double every record.
+    QList<qint64> duplicateLines;
+    const auto duplicates = [&](int, const QList<qint64> &lines) {
+        duplicateLines = lines;
+        return parser.isSet(skipDuplicates) ? CsvTransfer::Duplicates::Skip
+                                            : CsvTransfer::Duplicates::Cancel;
+    };
     const CsvTransfer::Imported done = CsvTransfer::importFrom(
-        db, args.at(2), !parser.isSet(noBr), [&](qint64 read, qint64 total) {
+        db, args.at(2), !parser.isSet(noBr),
+        [&](qint64 read, qint64 total) {
             if (progress.due())
                 std::fprintf(stderr, "\r%lld%%", total > 0 ? read * 100 / total : 100LL);
-        });
+        },
+        parser.isSet(allowDuplicates) ? CsvTransfer::OnDuplicates() : duplicates);
     if (progress.shown())
         std::fputc('\n', stderr);
     if (!done.failure.isEmpty()) {
         problem(done.failure);
         return 2;
+    }
+    if (done.cancelled) {
+        problem(Texts::csvDuplicatesRefused(args.at(2)));
+        constexpr qsizetype Shown = 10; // as many as the file's refused rows
+        for (const qint64 at : duplicateLines.first(std::min(Shown, duplicateLines.size())))
+            line(stderr, Texts::csvAtLine(at, Texts::csvStoredAlready()));
+        if (duplicateLines.size() > Shown)
+            line(stderr, Texts::csvMore(duplicateLines.size() - Shown));
+        line(stderr, QStringLiteral("--skip-duplicates adds the other rows, --allow-duplicates "
+                                    "adds them all."));
+        return 1;
     }
     if (!done.ok) {
         problem(Texts::csvRefused(args.at(2)));
@@ -160,6 +200,6 @@ int main(int argc, char *argv[])
             line(stderr, text);
         return 1;
     }
-    line(stdout, Texts::csvImported(done.records));
+    line(stdout, Texts::csvImported(done.records, done.skipped));
     return 0;
 }

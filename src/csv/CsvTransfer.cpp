@@ -242,11 +242,12 @@ private:
 };
 
 // The rows of a file, fed a block at a time, checked as the input tab
-// checks a record; the records go to `sink` until a problem is found.
+// checks a record; the records go to `sink`, with the line each begins
+// on, until a problem is found.
 class Rows
 {
 public:
-    using Emit = std::function<bool(const QaRecord &)>;
+    using Emit = std::function<bool(const QaRecord &, qint64 line)>;
 
     Rows(char separator, bool utf8, bool br, Emit sink)
         : m_utf8(utf8), m_br(br), m_emit(std::move(sink))
@@ -429,7 +430,7 @@ private:
         else if (const std::optional<QString> refused =
                      Database::tooLong(record.kind, record.quest))
             problem(line, *refused);
-        else if (m_problemCount == 0 && !m_emit(record))
+        else if (m_problemCount == 0 && !m_emit(record, line))
             m_notStored = true;
     }
 
@@ -656,7 +657,7 @@ Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
     const QByteArrayView text = utf8 ? withoutBom(bytes) : QByteArrayView(bytes);
     FirstLine first;
     first.scan(text);
-    Rows rows(first.separator(tsvByName), utf8, br, [&parsed](const QaRecord &record) {
+    Rows rows(first.separator(tsvByName), utf8, br, [&parsed](const QaRecord &record, qint64) {
         parsed.records.append(record);
         return true;
     });
@@ -666,7 +667,8 @@ Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
     return parsed;
 }
 
-Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress)
+Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress,
+                    const OnDuplicates &onDuplicates)
 {
     Imported result;
     Source source;
@@ -697,17 +699,29 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
         utf8 = utf8 && QByteArrayView(buffer).first(whole).isValidUtf8();
         buffer.remove(0, whole);
     }
-    if (n < 0 || !source.rewind()) {
+    if (n < 0) {
         result.failure = Texts::csvNotRead(path, Texts::Reason::ofErrno(errno));
         return result;
     }
     utf8 = utf8 && buffer.isEmpty();
     const bool tsvByName = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive);
 
+    // Checked first, the rows are read twice more: the progress runs over
+    // both readings.
+    const bool checking = bool(onDuplicates);
+    const qint64 readings = checking ? 2 : 1;
+    qint64 reading = 0;
     bool readFailed = false;
     qsizetype problems = 0;
-    const auto produce = [&](const Database::Store &store) {
-        Rows rows(first.separator(tsvByName), utf8, br, store);
+    // One reading of the rows from the top, each to `sink`; false when they
+    // may not be added: a row refused, or `sink` stopped them.
+    const auto readRows = [&](const Rows::Emit &sink) {
+        if (!source.rewind()) {
+            readFailed = true;
+            error = Texts::Reason::ofErrno(errno);
+            return false;
+        }
+        Rows rows(first.separator(tsvByName), utf8, br, sink);
         qint64 done = 0;
         QByteArray block;
         qsizetype got;
@@ -718,16 +732,17 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
                 break;
             block.resize(0);
             if (progress)
-                progress(done, source.size());
+                progress(reading * source.size() + done, readings * source.size());
         }
+        ++reading;
         if (got < 0) {
             readFailed = true;
             error = Texts::Reason::ofErrno(errno);
             return false;
         }
         rows.finish();
-        // The encoding was told from the bytes of the first reading: the
-        // second, when it read them all, must have read the same. One that
+        // The encoding was told from the bytes of the first reading: every
+        // other, when it read them all, must have read the same. One that
         // stopped at a row has nothing to add.
         if (got == 0 && !source.unchanged()) {
             readFailed = true;
@@ -738,18 +753,88 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
         problems = rows.problemCount();
         return problems == 0 && !rows.notStored();
     };
-    const std::optional<qint64> added = db.addAll(produce, &error);
-    if (readFailed) {
-        result.failure = Texts::csvNotRead(path, error);
+
+    const auto failed = [&result](const QString &failure) {
+        result.failure = failure;
+        result.numbers.clear();
+        result.stamps.clear();
+        result.skipped = 0;
         return result;
-    }
+    };
+    std::optional<qint64> added;
+    QList<qint64> duplicates;         // lines of the rows stored already, in order
+    std::optional<Duplicates> answer; // nothing when not asked
+    bool storedMeanwhile = false;
+    do {
+        reading = 0;
+        duplicates.clear();
+        answer.reset();
+        storedMeanwhile = false;
+        result.stamps.clear();
+        result.skipped = 0;
+        // Checked in a reading of its own, so that the question waits for
+        // no lock: another program may write while it is asked.
+        if (checking) {
+            const bool looked = db.lookUp(
+                [&](const Database::Holds &holds) {
+                    readRows([&](const QaRecord &record, qint64 line) {
+                        const std::optional<bool> held = holds(record);
+                        if (held && *held)
+                            duplicates.append(line);
+                        return held.has_value();
+                    });
+                },
+                &error);
+            if (readFailed)
+                return failed(Texts::csvNotRead(path, error));
+            if (!looked)
+                return failed(Texts::notAdded(db.path(), error));
+            if (problems > 0)
+                return result;
+            if (!duplicates.isEmpty()) {
+                answer = onDuplicates(int(duplicates.size()), duplicates);
+                if (*answer == Duplicates::Cancel) {
+                    result.cancelled = true;
+                    return result;
+                }
+            }
+        }
+        // Looked up again as the rows are added: a row another program
+        // stored since the check is left out after Skip too, and one
+        // nobody was asked about sends the import back to the check.
+        added = db.addAll(
+            [&](const Database::Store &store) {
+                return readRows([&](const QaRecord &record, qint64 line) {
+                    if (checking && answer != Duplicates::Add) {
+                        const std::optional<bool> held = store.held(record);
+                        if (!held)
+                            return false;
+                        if (answer && (*held || std::binary_search(duplicates.cbegin(),
+                                                                   duplicates.cend(), line))) {
+                            ++result.skipped;
+                            return true;
+                        }
+                        if (*held) {
+                            storedMeanwhile = true;
+                            return false;
+                        }
+                    }
+                    if (!store(record))
+                        return false;
+                    result.stamps.append(Database::stampOf(record));
+                    return true;
+                });
+            },
+            &error, &result.numbers);
+    } while (storedMeanwhile && added && !readFailed);
+    if (readFailed)
+        return failed(Texts::csvNotRead(path, error));
     if (!added) {
-        result.failure = Texts::notAdded(db.path(), error);
         result.problems.clear();
-        return result;
+        return failed(Texts::notAdded(db.path(), error));
     }
     if (problems > 0)
-        return result;
+        return failed({});
     result.ok = true;
     result.records = int(*added);
     return result;

@@ -40,19 +40,41 @@ Exported exportTo(const Database &db, const QString &path, Encoding encoding, bo
 
 struct Imported {
     bool ok = false;
-    int records = 0;      // records appended when ok
-    QStringList problems; // rows refused or malformed: "N行目: reason" each, at most
-                          // ten, then "ほかN件"; nothing imported then
-    QString failure;      // the file or the database could not be read/written:
-                          // why; nothing imported
+    int records = 0;        // records appended when ok
+    int skipped = 0;        // rows left out, when ok, because they were stored already
+    bool cancelled = false; // the question about such rows said to add nothing
+    QStringList problems;   // rows refused or malformed: "N行目: reason" each, at most
+                            // ten, then "ほかN件"; nothing imported then
+    QString failure;        // the file or the database could not be read/written:
+                            // why; nothing imported
+    // Of each record appended, in file order: its number, and its stamp
+    // (Database::stampOf) as it was stored, to tell later whether it is
+    // still as the import left it. The stamps hold every text added.
+    QList<qint64> numbers;
+    QList<QByteArray> stamps;
 };
 using Progress = std::function<void(qint64 done, qint64 total)>;
+
+// What to do with the rows of a file that a database holds already: the
+// same category, question and answer, byte for byte as the import would
+// store them (after its line-break conversion). A row that only repeats
+// another row of the file is not one of them.
+enum class Duplicates { Add, Skip, Cancel };
+// How many rows are stored already, and the line of the file each begins
+// on, in file order.
+using OnDuplicates = std::function<Duplicates(int count, const QList<qint64> &lines)>;
+
 // Appends the file's rows as new records, in file order, in one
 // transaction: all of them or, when any row is refused, none. Refused whole:
 // what is not a plain file, a spreadsheet's own format, UTF-16, a file that
 // changes while it is read. Refused by line: a NUL, a field over FieldLimit.
-Imported importFrom(const Database &db, const QString &path, bool br,
-                    const Progress &progress = {});
+// With `onDuplicates`, the rows are first checked against the database,
+// and it is asked, when some are stored already, before anything is
+// added; without it every row is added. A row stored already when it was
+// asked, or when the rows are added, is never added after Skip. Should a
+// row be stored meanwhile when nothing was asked, the check is made again.
+Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress = {},
+                    const OnDuplicates &onDuplicates = {});
 
 // Bytes of one field, at most: far more than the 65,535 characters of a memo
 // field of a Jet database, and little enough to hold.

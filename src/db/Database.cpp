@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -599,6 +600,67 @@ bool Database::scanWithKinds(const std::function<void(const QStringList &)> &kin
     return true;
 }
 
+namespace
+{
+
+// A record looked up by its question through idx1, then compared by its
+// stamp: a file of a thousand rows costs a thousand lookups, whatever the
+// table holds. Only records numbered up to `last` count, so that those an
+// addAll stores (AUTOINCREMENT numbers them above) are not found.
+class HeldQuery
+{
+public:
+    HeldQuery(const Connection &c, qint64 last)
+        : m_c(c), m_st(c, "SELECT 1 FROM tbl1 WHERE quest = ?1 AND No <= ?2"
+                          " AND stamp(kind, quest, anser) = ?3 LIMIT 1"),
+          m_last(last)
+    {
+    }
+    bool ok() const { return m_st.ok(); }
+
+    std::optional<bool> operator()(const QaRecord &record, QString *error)
+    {
+        m_st.reset();
+        m_st.bind(1, record.quest);
+        m_st.bindInteger(2, m_last);
+        m_st.bindBytes(3, Database::stampOf(record));
+        const int rc = m_st.step();
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+            return rc == SQLITE_ROW;
+        setError(error, m_c.lastError());
+        return std::nullopt;
+    }
+
+private:
+    const Connection &m_c;
+    Statement m_st;
+    const qint64 m_last;
+};
+
+} // namespace
+
+bool Database::lookUp(const std::function<void(const Holds &)> &look, QString *error) const
+{
+    Connection c;
+    if (!openVerified(c, m_path, ReadFlags, error) || !c.exec("BEGIN", error))
+        return false;
+    // A read transaction ends with the connection; nothing to commit.
+    HeldQuery query(c, std::numeric_limits<qint64>::max());
+    if (!query.ok()) {
+        setError(error, c.lastError());
+        return false;
+    }
+    bool failed = false;
+    look([&](const QaRecord &record) -> std::optional<bool> {
+        if (failed)
+            return std::nullopt;
+        const std::optional<bool> held = query(record, error);
+        failed = !held;
+        return held;
+    });
+    return !failed;
+}
+
 std::optional<qint64> Database::add(const QaRecord &record, QString *error) const
 {
     Connection c;
@@ -620,21 +682,31 @@ std::optional<qint64> Database::add(const QaRecord &record, QString *error) cons
 }
 
 std::optional<qint64> Database::addAll(const std::function<bool(const Store &)> &produce,
-                                       QString *error) const
+                                       QString *error, QList<qint64> *numbers) const
 {
+    if (numbers)
+        numbers->clear();
     Connection c;
     if (!openVerified(c, m_path, WriteFlags, error) || !c.exec("BEGIN IMMEDIATE", error))
         return std::nullopt;
     // Without a COMMIT the transaction is rolled back when the connection
     // closes.
     Statement st(c, "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)");
-    if (!st.ok()) {
+    Statement last(c, "SELECT coalesce(max(No), 0) FROM tbl1");
+    if (!st.ok() || !last.ok() || last.step() != SQLITE_ROW) {
+        setError(error, c.lastError());
+        return std::nullopt;
+    }
+    HeldQuery query(c, last.integer(0));
+    last.reset();
+    if (!query.ok()) {
         setError(error, c.lastError());
         return std::nullopt;
     }
     qint64 stored = 0;
     bool failed = false;
-    const Store store = [&](const QaRecord &record) {
+    Store store;
+    store.add = [&](const QaRecord &record) {
         if (failed)
             return false;
         st.bind(1, record.kind);
@@ -647,15 +719,28 @@ std::optional<qint64> Database::addAll(const std::function<bool(const Store &)> 
         }
         st.reset();
         ++stored;
+        if (numbers)
+            numbers->append(sqlite3_last_insert_rowid(c.handle()));
         return true;
     };
+    store.held = [&](const QaRecord &record) -> std::optional<bool> {
+        if (failed)
+            return std::nullopt;
+        const std::optional<bool> held = query(record, error);
+        failed = !held;
+        return held;
+    };
     const bool wanted = produce(store);
-    if (failed)
+    if (!wanted || failed) {
+        if (numbers)
+            numbers->clear();
+        return failed ? std::nullopt : std::optional<qint64>(0);
+    }
+    if (!c.exec("COMMIT", error)) {
+        if (numbers)
+            numbers->clear();
         return std::nullopt;
-    if (!wanted)
-        return 0;
-    if (!c.exec("COMMIT", error))
-        return std::nullopt;
+    }
     return stored;
 }
 

@@ -84,14 +84,30 @@ public:
     // Stores a record and gives its new number.
     std::optional<qint64> add(const QaRecord &record, QString *error = nullptr) const;
 
+    // Whether the table holds a record exactly as add and addAll store it:
+    // its three texts byte for byte (see stampOf). Nothing on failure.
+    using Holds = std::function<std::optional<bool>(const QaRecord &)>;
+    // Hands `look` a Holds that answers from one state of the table for as
+    // long as `look` runs. False when the file could not be read or a
+    // lookup failed.
+    bool lookUp(const std::function<void(const Holds &)> &look, QString *error = nullptr) const;
+
+    // What addAll hands to its `produce`: store(record) stores a record and
+    // returns false once storing failed (stop then); store.held(record)
+    // tells whether the table held that record before the transaction
+    // began, as Holds does.
+    struct Store {
+        std::function<bool(const QaRecord &)> add;
+        Holds held;
+        bool operator()(const QaRecord &record) const { return add(record); }
+    };
     // Stores, in one transaction and in order, every record `produce` hands
-    // to its `store` (which returns false once storing failed: stop then).
-    // Records come one at a time, so a large file need not be held whole.
-    // Nothing is stored unless `produce` returns true and every record went
-    // in; gives how many were stored (0 when `produce` gave up).
-    using Store = std::function<bool(const QaRecord &)>;
+    // to its `store`. Records come one at a time, so a large file need not
+    // be held whole. Nothing is stored unless `produce` returns true and
+    // every record went in; gives how many were stored (0 when `produce`
+    // gave up), and with `numbers` the number each one got, in order.
     std::optional<qint64> addAll(const std::function<bool(const Store &store)> &produce,
-                                 QString *error = nullptr) const;
+                                 QString *error = nullptr, QList<qint64> *numbers = nullptr) const;
 
     // The first record stored with exactly this question; `found` is left
     // empty when there is none. False only on failure. With `stamp`, the

@@ -275,6 +275,35 @@ inline QString csvImported(qint64 count)
 {
     return QStringLiteral("%1件のデータを追加しました").arg(count);
 }
+// Rows of a file that the database holds already, asked about before
+// anything is added.
+inline QString csvDuplicates(qsizetype count)
+{
+    return QStringLiteral("%1件は同じ内容のデータが既にあります。\n重複する行も追加しますか？")
+        .arg(count);
+}
+// Added, with those rows left out.
+inline QString csvImported(qint64 count, qint64 skipped)
+{
+    if (skipped == 0)
+        return csvImported(count);
+    if (count == 0)
+        return QStringLiteral("同じ内容のデータが既にあるため、データを追加しませんでした（%1件）")
+            .arg(skipped);
+    return csvImported(count) +
+           QStringLiteral("\n同じ内容のデータが既にある%1件は追加しませんでした").arg(skipped);
+}
+// wazuna-csv, told neither to add nor to leave out such rows: the lines
+// follow, as csvAtLine(line, csvStoredAlready()) each.
+inline QString csvDuplicatesRefused(const QString &path)
+{
+    return QStringLiteral("同じ内容のデータが既にある行があるため、データを追加しませんでした\n") +
+           path;
+}
+inline QString csvStoredAlready()
+{
+    return QStringLiteral("同じ内容のデータが既にあります");
+}
 inline QString csvNotWritten(const QString &path, const QString &reason)
 {
     return QStringLiteral("ファイルを書き出せませんでした\n") + path + u'\n' + reason;

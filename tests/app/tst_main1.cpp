@@ -43,6 +43,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -892,23 +894,42 @@ private slots:
                              u"\nデータベースファイルそのものです"_s);
         QCOMPARE(Database(db).count(), std::optional<qint64>(2));
 
-        // Read back: appended; a file with a bad row adds nothing; cancel.
-        m_dialogs->chooseFile(csv);
-        trigger(w, "csvin");
-        QCOMPARE(m_dialogs->shown().first().kind, ScriptedDialogs::Shown::Open);
-        QCOMPARE(said(), u"2件のデータを追加しました\n"_s + db);
-        // Answers stored as the input tab stores them: with "<br>" while
-        // Check1 is ticked, as in the file while it is not.
-        const auto lastAnswer = [&db] {
-            return RawSqlite(db).column("SELECT anser FROM tbl1 ORDER BY No").last();
-        };
-        QCOMPARE(lastAnswer(), u"😀<br>\r\n二行目"_s);
+        // Read back. The first row is stored already either way, the second
+        // too once Check1 is clear: asked each time, いいえ first, and only
+        // what was chosen is added. Answers are stored as the input tab
+        // stores them: with "<br>" while Check1 is ticked.
         auto *check1 = control<QCheckBox>(w, "Check1");
-        check1->setChecked(false);
-        m_dialogs->chooseFile(csv);
-        trigger(w, "csvin");
-        QCOMPARE(said(), u"2件のデータを追加しました\n"_s + db);
-        QCOMPARE(lastAnswer(), u"😀\r\n二行目"_s);
+        const struct {
+            bool br;
+            Dialogs::Answer answer;
+            int held;
+            QString said; // before the database's name; empty: nothing more said
+            QString last; // answer of the last record
+        } imports[] = {
+            {true, Dialogs::Answer::Cancel, 1, {}, u"😀\r\n二行目"_s},
+            {true, Dialogs::Answer::No, 1,
+             u"1件のデータを追加しました\n同じ内容のデータが既にある1件は追加しませんでした"_s,
+             u"😀<br>\r\n二行目"_s},
+            {false, Dialogs::Answer::No, 2,
+             u"同じ内容のデータが既にあるため、データを追加しませんでした（2件）"_s,
+             u"😀<br>\r\n二行目"_s},
+            {false, Dialogs::Answer::Yes, 2, u"2件のデータを追加しました"_s, u"😀\r\n二行目"_s},
+        };
+        for (const auto &import : imports) {
+            check1->setChecked(import.br);
+            m_dialogs->chooseFile(csv);
+            m_dialogs->answer(import.answer);
+            trigger(w, "csvin");
+            const ScriptedDialogs::Shown asked = m_dialogs->shown().value(1);
+            QCOMPARE(std::tuple(asked.kind, asked.text, asked.threeWay),
+                     std::tuple(ScriptedDialogs::Shown::Question,
+                                u"%1件は同じ内容のデータが既にあります。\n"
+                                "重複する行も追加しますか？"_s.arg(import.held),
+                                Dialogs::Answer::No));
+            QCOMPARE(said(), import.said.isEmpty() ? asked.text : import.said + u'\n' + db);
+            QCOMPARE(RawSqlite(db).column("SELECT anser FROM tbl1 ORDER BY No").last(),
+                     import.last);
+        }
         check1->setChecked(true);
         QVERIFY(writeFile(path(u"bad.tsv"_s), "a,b\tq\ta\nnocomma\tq\ta\n"));
         m_dialogs->chooseFile(path(u"bad.tsv"_s));
@@ -919,7 +940,7 @@ private slots:
         trigger(w, "csvin");
         QCOMPARE(m_dialogs->shown().size(), 1);
         m_dialogs->clear();
-        QCOMPARE(Database(db).count(), std::optional<qint64>(6));
+        QCOMPARE(Database(db).count(), std::optional<qint64>(5));
     }
 
     // バックアップから戻す...: the copies of the current database, newest

@@ -404,6 +404,30 @@ private slots:
         QTest::newRow("import") << QStringList{u"import"_s, u"EMPTY"_s, u"IN"_s}
                                 << "\"x,y\",z,\"z\r\nz\"\n"_ba << 0
                                 << u"1件のデータを追加しました\n"_s << QString() << 1;
+        // DB's first record eleven times after a new row: refused, the first
+        // ten named, unless told to leave them out or to add them.
+        const QByteArray held =
+            "\"x,y\",new,a\n" +
+            "\"sub100,初級編\",質問 <b>0</b> it's,\"一行目\n😀 ～〜 ¥\"\n"_ba.repeated(11);
+        QString named = u"同じ内容のデータが既にある行があるため、データを追加しませんでした: "
+                        "in.csv\n"_s;
+        for (int line = 2; line <= 20; line += 2)
+            named += u"%1行目: 同じ内容のデータが既にあります\n"_s.arg(line);
+        const QStringList into{u"import"_s, u"DB"_s, u"IN"_s};
+        QTest::newRow("import of rows held")
+            << into << held << 1 << QString() << named + u"ほか1件\n--skip-duplicates adds"_s << 0;
+        QTest::newRow("--skip-duplicates")
+            << into + QStringList{u"--skip-duplicates"_s} << held << 0
+            << u"1件のデータを追加しました\n同じ内容のデータが既にある11件は追加しませんでした\n"_s
+            << QString() << 0;
+        QTest::newRow("--allow-duplicates")
+            << into + QStringList{u"--allow-duplicates"_s} << held << 0
+            << u"12件のデータを追加しました\n"_s << QString() << 0;
+        QTest::newRow("both") << into + QStringList{u"--allow-duplicates"_s, u"--skip-duplicates"_s}
+                              << held << 2 << QString()
+                              << u"wazuna-csv: --skip-duplicates and --allow-duplicates "
+                                 "exclude each other"_s
+                              << 0;
         QTest::newRow("help") << QStringList{u"--help"_s} << QByteArray() << 0 << QString()
                               << QString() << 0;
     }
@@ -434,7 +458,8 @@ private slots:
         QCOMPARE(process.exitCode(), status);
         QVERIFY2(stderrText.startsWith(err), qPrintable(stderrText));
         if (args.contains(u"--help"_s))
-            QVERIFY(stdoutText.contains(u"export|import"_s));
+            QVERIFY(stdoutText.contains(u"export|import"_s) &&
+                    stdoutText.contains(u"--skip-duplicates"_s));
         else
             QCOMPARE(stdoutText, out);
         QCOMPARE(records(empty).size(), added);

@@ -4,6 +4,7 @@
 #include "site/Cp932.h"
 #include "support/FileSnapshot.h"
 #include "support/InChild.h"
+#include "support/RawSqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using Records = QList<QaRecord>;
@@ -469,6 +472,126 @@ private slots:
         kept.append(u"out.csv"_s);
         kept.sort();
         QCOMPARE(left, kept);
+    }
+
+    // Rows stored already, byte for byte as the import would store them;
+    // rows that only repeat each other are not. Each choice adds what it says, and the numbers and
+    // stamps given are those of the records added.
+    void duplicates_data()
+    {
+        QTest::addColumn<QList<QByteArrayList>>("stored"); // raw texts: any bytes
+        QTest::addColumn<bool>("br");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<qint64>>("lines"); // of the rows stored already
+        QTest::addColumn<QList<int>>("rows");     // their index among the file's rows
+        QTest::newRow("exact, twice; breaks as stored")
+            << QList<QByteArrayList>{{"s,x", "q1", "a1"}, {"s,x", "q2", "a\r\nb"}} << false
+            << "種類,質問,答え\n\"s,x\",q1,a1\n\"s,x\",q2,\"a\r\nb\"\n\"s,x\",q2,\"a\nb\"\n"
+               "\"s,x\",q1,a1\n"_ba
+            << QList<qint64>{2, 3, 7} << QList<int>{0, 1, 3};
+        // Compared once "<br>" is put in: "a\nb" and "a\r\nb" both become
+        // what r holds, "a<br>\r\nb" gains a second "<br>".
+        QTest::newRow("breaks with <br>")
+            << QList<QByteArrayList>{{"s,x", "q", "a\r\nb"}, {"s,x", "r", "a<br>\r\nb"}} << true
+            << "\"s,x\",q,\"a\nb\"\n\"s,x\",r,\"a\nb\"\n\"s,x\",r,\"a\r\nb\"\n"
+               "\"s,x\",r,\"a<br>\r\nb\"\n"_ba
+            << QList<qint64>{3, 5} << QList<int>{1, 2};
+        QTest::newRow("none: other answer, category, case; a row twice")
+            << QList<QByteArrayList>{{"s,x", "q", "a"}} << false
+            << "\"s,x\",q,b\n\"s,y\",q,a\n\"s,x\",Q,a\n\"s,x\",q,b\n"_ba << QList<qint64>{}
+            << QList<int>{};
+        QTest::newRow("stored bytes not UTF-8")
+            << QList<QByteArrayList>{{"s,x", "q\xFF", "a"},
+                                     {"s,x", "q", "a\xFF"},
+                                     {"s,x", "r", "a"}}
+            << false << "\"s,x\",q\uFFFD,a\n\"s,x\",q,a\uFFFD\n\"s,x\",r,a\n"_ba << QList<qint64>{3}
+            << QList<int>{2};
+    }
+
+    void duplicates()
+    {
+        QFETCH(QList<QByteArrayList>, stored);
+        QFETCH(bool, br);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<qint64>, lines);
+        QFETCH(QList<int>, rows);
+        const QString path = file(u"dup.csv"_s, bytes);
+        const Records parsed = CsvTransfer::parse(bytes, false, br).records;
+        using D = CsvTransfer::Duplicates;
+        for (const std::optional<D> choice :
+             {std::optional<D>(), {D::Add}, {D::Skip}, {D::Cancel}}) {
+            const Database db = fresh();
+            for (const QByteArrayList &r : stored)
+                QVERIFY(RawSqlite(db.path()).execWith(
+                    "INSERT INTO tbl1 (kind, quest, anser) VALUES (?1, ?2, ?3)",
+                    {r[0], r[1], r[2]}));
+            QList<qint64> asked;
+            int count = 0;
+            const CsvTransfer::Imported imported = CsvTransfer::importFrom(
+                db, path, br, {},
+                choice ? [&](int n, const QList<qint64> &at) {
+                    count += n;
+                    asked += at;
+                    return *choice;
+                } : CsvTransfer::OnDuplicates());
+            QCOMPARE(asked, choice ? lines : QList<qint64>());
+            QCOMPARE(count, asked.size());
+            const bool cancelled = choice == D::Cancel && !lines.isEmpty();
+            QCOMPARE(std::pair(imported.ok, imported.cancelled), std::pair(!cancelled, cancelled));
+            Records added;
+            for (qsizetype i = 0; i < parsed.size() && !cancelled; ++i)
+                if (choice != D::Skip || !rows.contains(i))
+                    added.append(parsed[i]);
+            QCOMPARE(readAll(db).mid(stored.size()), added);
+            QCOMPARE(std::tuple(imported.records, imported.skipped, imported.numbers.size(),
+                                imported.stamps.size()),
+                     std::tuple(added.size(), choice == D::Skip ? rows.size() : 0, added.size(),
+                                added.size()));
+            for (qsizetype i = 0; i < added.size(); ++i) {
+                std::optional<QaRecord> found;
+                QByteArray stamp;
+                QVERIFY(db.findByNo(imported.numbers[i], found, nullptr, &stamp) && found);
+                QCOMPARE(std::pair(found->quest, stamp),
+                         std::pair(added[i].quest, imported.stamps[i]));
+            }
+        }
+    }
+
+    // Another program writes once the check has read the table (WAL lets
+    // it): a row stored since that nobody was asked about sends the import
+    // back to the check; after Skip, a row stored at either time is left
+    // out.
+    void storedMeanwhile()
+    {
+        const QString path = file(u"race.csv"_s, "\"s,x\",q1,a\n\"s,x\",q2,a\n\"s,x\",q3,a\n");
+        const struct {
+            const char *held, *write;
+            QList<QList<qint64>> asked;
+            QStringList after;
+        } cases[] = {
+            {"q0",
+             "INSERT INTO tbl1 (kind, quest, anser) VALUES ('s,x', 'q3', 'a')",
+             {{3}},
+             {u"q0"_s, u"q3"_s, u"q1"_s, u"q2"_s}},
+            {"q1", "UPDATE tbl1 SET quest = 'q2'", {{1}}, {u"q2"_s, u"q3"_s}},
+        };
+        for (const auto &c : cases) {
+            const Database db = fresh({{0, u"s,x"_s, QString::fromLatin1(c.held), u"a"_s}});
+            RawSqlite raw(db.path());
+            QVERIFY(raw.exec("PRAGMA journal_mode = WAL"));
+            const char *write = c.write;
+            QList<QList<qint64>> asked;
+            const CsvTransfer::Imported imported = CsvTransfer::importFrom(
+                db, path, false,
+                [&](qint64, qint64) { QVERIFY(!write || raw.exec(std::exchange(write, nullptr))); },
+                [&](int, const QList<qint64> &lines) {
+                    asked.append(lines);
+                    return CsvTransfer::Duplicates::Skip;
+                });
+            QCOMPARE(asked, c.asked);
+            QCOMPARE(raw.column("SELECT quest FROM tbl1 ORDER BY No"), c.after);
+            QCOMPARE(imported.skipped + imported.records, 3);
+        }
     }
 
     void failures()
