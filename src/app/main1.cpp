@@ -460,22 +460,38 @@ void main1::csvin_Click()
                : answer == Dialogs::Answer::No ? CsvTransfer::Duplicates::Skip
                                                : CsvTransfer::Duplicates::Cancel;
     };
+    // The import is one step: its records' stamps are kept to take it back,
+    // up to a size a window may hold; a larger one leaves the copy made
+    // before it to go back to.
+    constexpr qint64 StepBytes = 64 * 1024 * 1024;
+    m_changes.beforeImport();
     const CsvTransfer::Imported done = CsvTransfer::importFrom(
         Database(db), f, m_session.brLineBreaks,
         [&progress](qint64 read, qint64 total) {
             progress.setValue(total > 0 ? int(read * 1000 / total) : 1000);
             QCoreApplication::processEvents();
         },
-        duplicates);
+        duplicates, StepBytes);
     progress.close();
-    if (!done.failure.isEmpty())
+    if (!done.failure.isEmpty()) {
         m_dialogs.message(done.failure);
-    else if (done.cancelled)
         return;
-    else if (!done.ok)
+    }
+    if (done.cancelled)
+        return;
+    if (!done.ok) {
         m_dialogs.message(Texts::csvRefused(f) + u'\n' + done.problems.join(u'\n'));
-    else
-        m_dialogs.message(Texts::csvImported(done.records, done.skipped) + u'\n' + db);
+        return;
+    }
+    QString said = Texts::csvImported(done.records, done.skipped) + u'\n' + db;
+    if (done.records > 0 && done.stamps.size() == done.numbers.size()) {
+        m_changes.imported(done.numbers, done.stamps);
+    } else if (done.records > 0) {
+        m_changes.importedWithoutStep();
+        said += QStringLiteral("\n大きな読み込みのため、「元に戻す」では取り消せません。"
+                               "「バックアップから戻す...」で読み込む前に戻せます");
+    }
+    m_dialogs.message(said);
 }
 
 void main1::restore_Click()

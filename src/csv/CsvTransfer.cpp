@@ -668,7 +668,7 @@ Parsed parse(const QByteArray &bytes, bool tsvByName, bool br)
 }
 
 Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress,
-                    const OnDuplicates &onDuplicates)
+                    const OnDuplicates &onDuplicates, qint64 stampBytes)
 {
     Imported result;
     Source source;
@@ -765,12 +765,14 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
     QList<qint64> duplicates;         // lines of the rows stored already, in order
     std::optional<Duplicates> answer; // nothing when not asked
     bool storedMeanwhile = false;
+    qint64 keptBytes = -1; // -1: no more stamps kept
     do {
         reading = 0;
         duplicates.clear();
         answer.reset();
         storedMeanwhile = false;
         result.stamps.clear();
+        keptBytes = stampBytes > 0 ? 0 : -1;
         result.skipped = 0;
         // Checked in a reading of its own, so that the question waits for
         // no lock: another program may write while it is asked.
@@ -821,7 +823,14 @@ Imported importFrom(const Database &db, const QString &path, bool br, const Prog
                     }
                     if (!store(record))
                         return false;
-                    result.stamps.append(Database::stampOf(record));
+                    if (keptBytes >= 0) {
+                        result.stamps.append(Database::stampOf(record));
+                        keptBytes += result.stamps.last().size();
+                        if (keptBytes > stampBytes) {
+                            keptBytes = -1;
+                            result.stamps = {};
+                        }
+                    }
                     return true;
                 });
             },

@@ -47,9 +47,10 @@ struct Imported {
                             // ten, then "ほかN件"; nothing imported then
     QString failure;        // the file or the database could not be read/written:
                             // why; nothing imported
-    // Of each record appended, in file order: its number, and its stamp
-    // (Database::stampOf) as it was stored, to tell later whether it is
-    // still as the import left it. The stamps hold every text added.
+    // Of each record appended, in file order: its number, and, when asked
+    // for, its stamp (Database::stampOf) as it was stored, to tell later
+    // whether it is still as the import left it. The stamps hold every text
+    // added: none are kept past the size asked for.
     QList<qint64> numbers;
     QList<QByteArray> stamps;
 };
@@ -73,8 +74,10 @@ using OnDuplicates = std::function<Duplicates(int count, const QList<qint64> &li
 // added; without it every row is added. A row stored already when it was
 // asked, or when the rows are added, is never added after Skip. Should a
 // row be stored meanwhile when nothing was asked, the check is made again.
+// `stampBytes`: how many bytes of stamps to keep at most; an import with
+// more keeps none.
 Imported importFrom(const Database &db, const QString &path, bool br, const Progress &progress = {},
-                    const OnDuplicates &onDuplicates = {});
+                    const OnDuplicates &onDuplicates = {}, qint64 stampBytes = 0);
 
 // Bytes of one field, at most: far more than the 65,535 characters of a memo
 // field of a Jet database, and little enough to hold.

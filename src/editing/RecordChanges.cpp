@@ -119,6 +119,12 @@ void RecordChanges::imported(const QList<qint64> &numbers, const QList<QByteArra
     emit recordsChanged();
 }
 
+void RecordChanges::importedWithoutStep()
+{
+    m_stack.clear();
+    emit recordsChanged();
+}
+
 QString RecordChanges::undoText() const
 {
     return m_stack.canUndo() ? QStringLiteral("元に戻す: ") + m_stack.undoText()

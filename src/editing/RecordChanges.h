@@ -42,6 +42,9 @@ public:
     // number and stamp, as stored.
     void beforeImport();
     void imported(const QList<qint64> &numbers, const QList<QByteArray> &stamps);
+    // An import too large to keep as a step: the steps before it could no
+    // longer be taken back in order, and go.
+    void importedWithoutStep();
 
     // Texts of the menu's actions: what 元に戻す / やり直し would do.
     QString undoText() const;

@@ -734,6 +734,44 @@ private slots:
         m_dialogs->clear();
     }
 
+    // An import is one step, taken back whole and done again with the same
+    // numbers; the database is copied before the first change of the
+    // session and before every import, never before an undo or redo.
+    void importIsOneStep()
+    {
+        const QString db = storeExistingDatabase();
+        main1 w(*m_dialogs, *m_dirs, m_desktop);
+        const auto contents = [&db] {
+            return RawSqlite(db, SQLITE_OPEN_READONLY)
+                .column("SELECT No || kind || quest || anser FROM tbl1 ORDER BY No");
+        };
+        w.inputTab->Combo1->setEditText(u"sub1,A"_s);
+        for (const QString &quest : {u"一"_s, u"二"_s}) {
+            w.inputTab->Text1->setText(quest);
+            w.inputTab->rtext1->setPlainText(u"答え"_s);
+            w.inputTab->Command3->click();
+        }
+        QCOMPARE(Backups::list(db).size(), 1);
+        const QStringList before = contents();
+        const QString csv = path(u"in.csv"_s);
+        QVERIFY(writeFile(csv, "No,種類,質問,答え\r\n,\"sub2,B\",三,c\r\n,\"sub2,B\",四,d\r\n"));
+        m_dialogs->chooseFile(csv);
+        trigger(w, "csvin");
+        QCOMPARE(Backups::list(db).size(), 2);
+        const QStringList after = contents();
+        QCOMPARE(after.size(), before.size() + 2);
+        QCOMPARE(w.undo->text(), u"元に戻す: CSVの読み込み（2件）"_s);
+        for (int i = 0; i < 2; ++i) {
+            trigger(w, "undo");
+            QCOMPARE(contents(), before);
+            QCOMPARE(w.undo->text(), u"元に戻す: データの追加「二」"_s);
+            trigger(w, "redo");
+            QCOMPARE(contents(), after);
+        }
+        QCOMPARE(Backups::list(db).size(), 2);
+        m_dialogs->clear();
+    }
+
     // Closing asks only when a question or answer was typed and not added,
     // or the modify tab's boxes were changed since ③; いいえ keeps the window.
     void closeWithTypedText_data()
