@@ -9,6 +9,8 @@
 //   (f) the check of a file of the first 1,000 records against the
 //       database, all of them stored already, answered キャンセル, and
 //   (g) answered いいえ: checked again as nothing is added,
+//   (h) the import of that file as the window's step (its stamps kept),
+//   (i) its undo and (j) its redo,
 // each with the peak resident memory it took. Answers cross as the window
 // sends them, "<br>" taken off and put back.
 #include "Fill.h"
@@ -132,5 +134,30 @@ int main(int argc, char *argv[])
                         });
                     return QStringLiteral("%1 found, %2 added").arg(found).arg(r.records);
                 });
+    // The window's step of an import: its records taken back whole, and
+    // added again with the same numbers, each only while it is as the
+    // import left it.
+    CsvTransfer::Imported step;
+    measure("(h) import 1,000 as a step", [&] {
+        step = CsvTransfer::importFrom(
+            from, head, true, {},
+            [](int, const QList<qint64> &) { return CsvTransfer::Duplicates::Add; },
+            64 * 1024 * 1024);
+        return QStringLiteral("%1 records, %2 stamps").arg(step.records).arg(step.stamps.size());
+    });
+    QList<Database::Exchange> back, again;
+    for (qsizetype i = step.numbers.size() - 1; i >= 0; --i)
+        back.append({step.numbers[i], step.stamps[i], {}});
+    for (qsizetype i = 0; i < step.numbers.size(); ++i)
+        again.append({step.numbers[i], {}, step.stamps[i]});
+    for (const auto &run :
+         {std::pair("(i) undo of that import", &back), std::pair("(j) redo of it", &again)}) {
+        const QList<Database::Exchange> &exchanges = *run.second;
+        measure(run.first, [&] {
+            QString error;
+            const std::optional<bool> done = from.exchange(exchanges, &error);
+            return done && *done ? QStringLiteral("%1 records").arg(exchanges.size()) : error;
+        });
+    }
     return 0;
 }
