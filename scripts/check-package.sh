@@ -33,7 +33,7 @@ sqlite3 "$root/one.mdb" "PRAGMA page_size = 16384; PRAGMA application_id = 14639
 "$root/usr/bin/wazuna-site" --title "パッケージの確認" "$root/one.mdb" "$root/site"
 test -f "$root/site/qa001.html" && test -f "$root/site/index.html" && test -f "$root/site/sub100.html"
 "$root/usr/bin/wazuna-csv" export "$root/one.mdb" "$root/one.csv"
-XDG_DATA_HOME="$root/data" "$root/usr/bin/wazuna-csv" import "$root/one.mdb" "$root/one.csv"
+XDG_DATA_HOME="$root/data" "$root/usr/bin/wazuna-csv" import --allow-duplicates "$root/one.mdb" "$root/one.csv"
 ls "$root"/data/wazuna/backups/one-*.mdb >/dev/null || fail "wazuna-csv import made no backup"
 [ "$(sqlite3 "$root/one.mdb" "SELECT count(*) FROM tbl1")" = 2 ] || fail "wazuna-csv import added nothing"
 test -x "$root/usr/libexec/wazuna/wazuna-jet-dump"
