@@ -76,7 +76,9 @@ void ModifyTab::setPageOptions(std::function<SiteOptions()> options)
 
 QaRecord ModifyTab::boxedRecord() const
 {
-    // An answer left alone is shown as stored, as ④ would write it back.
+    // The box changes some characters on the way in (a no-break space, a
+    // lone line break): an answer left alone is the one stored, as ④
+    // writes it back and the preview shows it.
     const QString box = Text5->toPlainText();
     const QString anser =
         m_shownNo != 0 && box == m_shownAnswerBox
@@ -109,26 +111,18 @@ void ModifyTab::Command10_Click()
         m_dialogs.message(QStringLiteral("変更したいデータを表示させて下さい"));
         return;
     }
-    const QString kind = Text3->text();
-    const QString quest = Text4->text();
+    const QaRecord record = boxedRecord();
     // What the input tab would not store is not stored here either.
-    std::optional<QString> refused = CategoryKey::refusal(kind);
+    std::optional<QString> refused = CategoryKey::refusal(record.kind);
     if (!refused)
-        refused = Database::tooLong(kind, quest);
+        refused = Database::tooLong(record.kind, record.quest);
     if (refused) {
         m_dialogs.message(*refused);
         return;
     }
-    // The box changes some characters on the way in (a no-break space, a
-    // lone line break): an answer left alone goes back as it was stored.
-    const QString box = Text5->toPlainText();
-    const QString anser = box == m_shownAnswerBox ? m_shownAnswer
-                                                  : AnswerText::brplus(AnswerText::fromWidget(box),
-                                                                       m_session.brLineBreaks);
     QString error;
     const Database db(m_session.databasePath);
-    const std::optional<bool> changed =
-        m_changes.update({m_shownNo, kind, quest, anser}, m_shownStamp, &error);
+    const std::optional<bool> changed = m_changes.update(record, m_shownStamp, &error);
     if (!changed) {
         m_dialogs.message(QStringLiteral("データを変更できませんでした\n") +
                           m_session.databasePath + u'\n' + error);

@@ -714,37 +714,15 @@ bool Builder::finish(QString *error)
         m_listed = 0;
     }
     if (m_holdLists && m_error.isEmpty()) {
-        // Read back one at a time: the written part, then what the buffer
-        // still holds.
-        qint64 at = 0;
-        for (size_t block = 0; block < m_heldSizes.size() && m_error.isEmpty(); ++block) {
-            QByteArray bytes(m_heldSizes[block], Qt::Uninitialized);
-            for (qint64 done = 0; done < bytes.size();) {
-                const qint64 from = at + done;
-                if (from >= m_heldLists.spilled) {
-                    const qint64 n = bytes.size() - done;
-                    std::memcpy(bytes.data() + done,
-                                m_heldLists.buffer.data() + (from - m_heldLists.spilled),
-                                size_t(n));
-                    done += n;
-                    continue;
-                }
-                const ssize_t n = ::pread(
-                    m_heldLists.fd, bytes.data() + done,
-                    size_t(std::min(bytes.size() - done, m_heldLists.spilled - from)), from);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    m_error = Texts::Reason::ofErrno(n < 0 ? errno : EIO);
-                    break;
-                }
-                done += n;
+        std::string held;
+        if (load(m_heldLists, held)) {
+            size_t at = 0;
+            for (size_t block = 0; block < m_heldSizes.size(); ++block) {
+                m_emit(listFileName(int(block)),
+                       QByteArray(held.data() + at, qsizetype(m_heldSizes[block])));
+                at += size_t(m_heldSizes[block]);
             }
-            at += bytes.size();
-            if (m_error.isEmpty())
-                m_emit(listFileName(int(block)), std::move(bytes));
         }
-        std::string().swap(m_heldLists.buffer);
     }
     qint64 total = 0;
     for (const Spill &spill : m_spills)
